@@ -1,0 +1,307 @@
+#include "vector.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "messages.h"
+#include "mudel.h"
+#include "outfile.h"
+#include "textnum.h"
+
+std::vector<std::vector<unsigned char>> vects;
+uint32_t vcount = 0;
+uint32_t functionals = 0;
+std::vector<std::vector<char>> ftable;
+std::vector<char> faults;
+int FAULT_TABLE = 0;
+int FAULT_VECTOR = 0;
+uint32_t READ_FAULT_TABLE = 1;
+uint32_t CurrentRow = 0;
+std::string gener_poly, gener_init, analyser_poly, analyser_init, analyser_state, cstp_poly, cstp_init;
+
+namespace {
+
+FILE* vecfile = nullptr;  // the reader's open file
+
+int Row() { return static_cast<int>(CurrentRow); }
+
+// Skips to the start of the next line, counting it.
+void waistln() {
+  int c;
+  while ((c = getc(vecfile)) != EOF)
+    if (c == '\n') {
+      ++CurrentRow;
+      return;
+    }
+}
+
+void stepback(int c) {
+  if (c != EOF) ungetc(c, vecfile);
+}
+
+// Reads the rest of a line (keyword lines); the new line is consumed and counted.
+std::string KeywordLine() {
+  std::string s;
+  int c;
+  while ((c = getc(vecfile)) != EOF && c != '\n') s.push_back(static_cast<char>(c));
+  ++CurrentRow;
+  return s;
+}
+
+// Fresh rows: graph columns not set ('x'), constants from the model.
+std::vector<unsigned char> BlankRow() {
+  std::vector<unsigned char> row(VarCount, 0);
+  for (uint32_t i = InpCount + ConCount; i < VarCount; ++i) row[i] = 'x';
+  for (uint32_t i = InpCount; i < InpCount + ConCount; ++i) row[i] = (Vars[i].v_flags & VF_CONST0) ? 0 : 1;
+  return row;
+}
+
+// Skips lines that begin with white space; returns false at end of file.
+bool SkipBlankLines() {
+  for (;;) {
+    int c = getc(vecfile);
+    if (c == EOF) return false;
+    if (!isspace(c)) {
+      stepback(c);
+      return true;
+    }
+    stepback(c);
+    waistln();
+  }
+}
+
+// Pattern row r; false when the file ends before the row is complete.
+bool readPattern(uint32_t r) {
+  std::vector<unsigned char>& row = vects[r];
+  for (uint32_t i = 0; i < InpCount; ++i) {
+    int c = getc(vecfile);
+    switch (c) {
+      case EOF: return false;
+      case '0': case 'L': case 'l': row[i] = 0; break;
+      case '1': case 'H': case 'h': row[i] = 1; break;
+      case 'x': row[i] = 'x'; break;
+      default: Error("Unknown symbol in patterns file", Row());
+    }
+  }
+  for (uint32_t i = InpCount; i < InpCount + ConCount; ++i) {
+    if (Vars[i].v_flags & VF_CONST0)
+      row[i] = 0;
+    else if (Vars[i].v_flags & VF_CONST1)
+      row[i] = 1;
+    else
+      Error("Constant variable expected", Row());
+  }
+  waistln();
+  return true;
+}
+
+// Reads symbols of `accepted` into `row` until the first other character.
+void ReadMarks(std::vector<char>& row, const char* accepted, const char* too_long) {
+  size_t n = 0;
+  int c;
+  while ((c = getc(vecfile)) != EOF) {
+    if (c == 0 || strchr(accepted, c) == nullptr) {
+      if (c == '\n')
+        ++CurrentRow;
+      else
+        waistln();
+      return;
+    }
+    if (n >= NodCount) Error(too_long, Row());
+    row[n++] = static_cast<char>(c);
+  }
+}
+
+// Table marks include the transition marks, so files written with delay
+// marks read back whole.
+void readTable(uint32_t r) { ReadMarks(ftable[r], "01Xx/\\&", "Line of table too long"); }
+void readFaults() { ReadMarks(faults, "&01Xx/\\", "FAULTS section too long"); }
+
+// Walks `vcount` rows of a section; a row is read by `read` (or skipped).
+template <class F>
+void ReadRows(const char* section, F read) {
+  uint32_t r = 0;
+  while (r < vcount) {
+    if (!SkipBlankLines()) Errors(section, "Too few rows in section", Row());
+    if (!read(r)) Errors(section, "Too few rows in section", Row());
+    ++r;
+  }
+}
+
+}  // namespace
+
+void read_vec(const std::string& path) {
+  BeginProcessing("Reading test patterns file " + path);
+  vecfile = fopen(path.c_str(), "rt");
+  if (vecfile == nullptr) Errors(path, "Can't open file", -1);
+  functionals = 0;
+  FAULT_TABLE = 0;
+  FAULT_VECTOR = 0;
+  CurrentRow = 1;
+  bool haveVectors = false;
+  for (;;) {
+    int c = getc(vecfile);
+    if (c == EOF) break;
+    if (c == '\n') {
+      ++CurrentRow;
+      continue;
+    }
+    if (c != '.') {
+      waistln();
+      continue;
+    }
+    int keyRow = Row();
+    std::string key = KeywordLine();
+    auto is = [&](const char* word) { return key.compare(1, strlen(word), word) == 0; };
+    auto needVectors = [&]() {
+      if (!haveVectors) Error("Section before .VECTORS", keyRow);
+    };
+    if (is("VECTORS")) {
+      long long n = AtoiAt(key, 8);
+      if (n < 0 || n > 0xffffffffLL) Error("Bad number of vectors", keyRow);
+      vcount = static_cast<uint32_t>(n);
+      vects.assign(vcount, BlankRow());
+      ftable.clear();
+      if (READ_FAULT_TABLE) ftable.assign(vcount, std::vector<char>(NodCount, 'X'));
+      faults.assign(NodCount, 'X');
+      haveVectors = true;
+    } else if (is("FUNCTIONAL")) {
+      long long n = AtoiAt(key, 11);
+      functionals = static_cast<uint32_t>(n < 0 ? 0 : n);
+    } else if (is("PATTERNS")) {
+      needVectors();
+      ReadRows(".PATTERNS", [](uint32_t r) { return readPattern(r); });
+    } else if (is("TABLE")) {
+      needVectors();
+      if (READ_FAULT_TABLE) {
+        ReadRows(".TABLE", [](uint32_t r) {
+          readTable(r);
+          return true;
+        });
+        FAULT_TABLE = 1;
+      }
+    } else if (is("FAULTS")) {
+      needVectors();
+      if (SkipBlankLines()) readFaults();
+      FAULT_VECTOR = 1;
+    } else if (is("COVERAGE") || is("GENERATOR") || is("ANALYZER") || is("INITIAL_") || is("POLYNOMI") ||
+               is("SIGNATUR")) {
+      // register settings and coverage figures are not read back
+    } else {
+      Error("Unknown keyword", keyRow);
+    }
+  }
+  fclose(vecfile);
+  vecfile = nullptr;
+  EndProcessing();
+}
+
+void read_faults(const std::string& path) {
+  BeginProcessing("Reading fault info file " + path);
+  vecfile = fopen(path.c_str(), "rt");
+  if (vecfile == nullptr) Errors(path, "Can't open file", -1);
+  CurrentRow = 1;
+  for (;;) {
+    int c = getc(vecfile);
+    if (c == EOF) break;
+    if (c == '\n') {
+      ++CurrentRow;
+      continue;
+    }
+    if (c != '.') {
+      waistln();
+      continue;
+    }
+    std::string key = KeywordLine();
+    if (key.compare(1, 6, "FAULTS") == 0) {
+      if (SkipBlankLines()) readFaults();
+      FAULT_VECTOR = 1;
+    } else {
+      waistln();
+    }
+  }
+  fclose(vecfile);
+  vecfile = nullptr;
+  EndProcessing();
+}
+
+void alloc_vec() {
+  BeginProcessing("Allocating test patterns");
+  vects.assign(vcount, BlankRow());
+  ftable.assign(vcount, std::vector<char>(NodCount, 'X'));
+  faults.assign(NodCount, 'X');
+  EndProcessing();
+}
+
+void free_vec() {
+  std::vector<std::vector<unsigned char>>().swap(vects);
+  std::vector<std::vector<char>>().swap(ftable);
+  std::vector<char>().swap(faults);
+}
+
+uint32_t CountDetected(const std::vector<char>& marks, bool delay_marks) {
+  uint32_t n = 0;
+  for (char m : marks) {
+    if (m == '&')
+      n += 2;
+    else if (delay_marks ? (m == '/' || m == '\\') : (m == '0' || m == '1'))
+      n += 1;
+  }
+  return n;
+}
+
+void write_vec(const std::string& path, int mode) {
+  BeginProcessing("Writing test patterns file " + path);
+  OutFile out;
+  OpenOutput(out, path);
+  FILE* f = out.fp();
+  if (mode < 0 || mode > 7) mode = 0;
+  // Mode 6 leaves pattern 0 out; with no patterns there is nothing to leave.
+  uint32_t first = (mode == 6 && vcount > 0) ? 1 : 0;
+  fprintf(f, "\n.VECTORS %u\n\n", vcount - first);
+  if (functionals) fprintf(f, "\n.FUNCTIONAL %u\n\n", functionals);
+  if (mode == 4) {
+    fprintf(f, "\n.GENERATOR\n\n.INITIAL_STATE %s\n.POLYNOMIAL %s\n\n", gener_init.c_str(), gener_poly.c_str());
+    fprintf(f, "\n.ANALYZER\n\n.INITIAL_STATE %s\n.POLYNOMIAL %s\n.SIGNATURE %s\n\n", analyser_init.c_str(),
+            analyser_poly.c_str(), analyser_state.c_str());
+  } else if (mode == 3) {
+    fprintf(f, "\n.ANALYZER\n\n.INITIAL_STATE %s\n.POLYNOMIAL %s\n.SIGNATURE %s\n\n", cstp_init.c_str(),
+            cstp_poly.c_str(), analyser_state.c_str());
+  }
+  fputs("\n.PATTERNS\n\n", f);
+  std::string line;
+  uint32_t internalEnd = VarCount - OutCount;
+  for (uint32_t v = first; v < vcount; ++v) {
+    const std::vector<unsigned char>& row = vects[v];
+    line.clear();
+    uint32_t cols = mode == 7 ? InpCount : VarCount;
+    for (uint32_t i = 0; i < cols; ++i) {
+      unsigned char b = row[i];
+      const char* digits = (mode == 6 || i < InpCount) ? "01" : (i < internalEnd ? "lh" : "LH");
+      line.push_back(b == 0 ? digits[0] : b == 1 ? digits[1] : static_cast<char>(b));
+    }
+    line.push_back('\n');
+    fwrite(line.data(), 1, line.size(), f);
+  }
+  if (mode != 1 && mode != 2 && mode != 6 && mode != 7) {
+    fputs("\n.TABLE\n\n", f);
+    const std::vector<char> none(NodCount, 'X');  // when the table was not loaded
+    for (uint32_t v = 0; v < vcount; ++v) {
+      const std::vector<char>& row = v < ftable.size() ? ftable[v] : none;
+      fwrite(row.data(), 1, NodCount, f);
+      fputc('\n', f);
+    }
+  }
+  if (mode != 2 && mode != 6 && mode != 7) {
+    fputs("\n.FAULTS\n\n", f);
+    fwrite(faults.data(), 1, NodCount, f);
+    uint32_t count = CountDetected(faults, mode == 5);
+    uint32_t total = 2 * NodCount;
+    // A model without nodes has no faults to cover: 0 %, not a division by zero.
+    double pct = total ? static_cast<double>(count) / total * 100.0 : 0.0;
+    fprintf(f, "\n\n.COVERAGE\n\n%u / %u = %f %%\n\n", count, total, pct);
+  }
+  CommitOutput(out, path);
+  EndProcessing();
+}

@@ -1,0 +1,30 @@
+// The test data of a design (patterns, fault table, fault status, BIST
+// register settings) and its ".tst" reader and writer.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One row per pattern, one byte per model variable: 0, 1 or 'x'.
+extern std::vector<std::vector<unsigned char>> vects;
+extern uint32_t vcount;
+extern uint32_t functionals;
+// One row of NodCount fault marks per pattern.
+extern std::vector<std::vector<char>> ftable;
+// Fault status, one mark per node.
+extern std::vector<char> faults;
+extern int FAULT_TABLE;
+extern int FAULT_VECTOR;
+extern uint32_t READ_FAULT_TABLE;
+extern uint32_t CurrentRow;
+extern std::string gener_poly, gener_init, analyser_poly, analyser_init, analyser_state, cstp_poly, cstp_init;
+
+void read_vec(const std::string& path);
+void read_faults(const std::string& path);
+void write_vec(const std::string& path, int mode);
+void alloc_vec();
+void free_vec();
+
+// Coverage count of a fault row: '0' and '1' (or, with delay marks, '/' and
+// '\') count one, '&' two.
+uint32_t CountDetected(const std::vector<char>& marks, bool delay_marks);

@@ -1,0 +1,142 @@
+#include "psimul.h"
+
+#include <algorithm>
+
+#include "messages.h"
+#include "mudel.h"
+#include "vector.h"
+
+std::vector<std::vector<uint32_t>> pvects;
+std::vector<uint32_t> pfltvec;
+std::vector<uint32_t> V_mas, D_mas, V_masKopi, D_masKopi, L_mas, S_mas;
+std::vector<FLIST> flist;
+
+namespace {
+
+const uint32_t ALL = 0xffffffffu;
+
+uint32_t PacketCount() { return (vcount - 1) / 32 + 1; }
+
+// Evaluates graph g on the value vector pv with the mask pair V/D, bottom-up,
+// and stores the graph's value at its variable.
+void EvalGraph(uint32_t g, uint32_t* pv, uint32_t* V, uint32_t* D) {
+  uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
+  for (uint32_t k = b + n; k-- > b;) {
+    const NodRec& nd = Nods[k];
+    uint32_t v = pv[nd.n_var];
+    if (nd.n_flags & 1) v = ~v;
+    V[k] = v;
+    uint32_t one = nd.n_dst[1] ? D[b + nd.n_dst[1]] : ALL;
+    uint32_t zero = nd.n_dst[0] ? D[b + nd.n_dst[0]] : 0;
+    D[k] = (v & one) | (~v & zero);
+  }
+  pv[GraphVar(g)] = D[b];
+}
+
+}  // namespace
+
+void alloc_psimul() {
+  uint32_t M = 1;
+  for (const GrpRec& g : Grps) M = std::max(M, g.g_len);
+  V_mas.assign(NodCount, 0);
+  D_mas.assign(NodCount, 0);
+  V_masKopi.assign(NodCount, 0);
+  D_masKopi.assign(NodCount, 0);
+  L_mas.assign(M, 0);
+  S_mas.assign(M, 0);
+  pfltvec.assign(VarCount, 0);
+  if (vcount == 0) Error("No test vectors found", -1);
+  uint32_t P = PacketCount();
+  std::vector<uint32_t> blank(VarCount, 0);
+  for (uint32_t i = InpCount; i < InpCount + ConCount; ++i) blank[i] = (Vars[i].v_flags & VF_CONST0) ? 0 : ALL;
+  pvects.assign(P, blank);
+  flist.assign(P, FLIST{std::vector<uint32_t>(NodCount), std::vector<uint32_t>(NodCount)});
+}
+
+void init_psimul() {
+  for (uint32_t p = 0; p < pvects.size(); ++p) {
+    for (uint32_t i = 0; i < InpCount; ++i) {
+      uint32_t w = 0;
+      for (uint32_t j = 0; j < 32; ++j) {
+        uint32_t v = 32 * p + j;
+        if (v < vcount && vects[v][i] != 0) w |= 1u << j;
+      }
+      pvects[p][i] = w;
+    }
+  }
+}
+
+void psimul() {
+  uint32_t P = static_cast<uint32_t>(pvects.size());
+  uint32_t firstGraphVar = InpCount + ConCount;
+  for (uint32_t p = 0; p < P; ++p) {
+    uint32_t* pv = pvects[p].data();
+    for (uint32_t g = 0; g < GrpCount; ++g) EvalGraph(g, pv, V_mas.data(), D_mas.data());
+    FLIST& fl = flist[p];
+    std::fill(fl.sa0.begin(), fl.sa0.end(), 0);
+    std::fill(fl.sa1.begin(), fl.sa1.end(), 0);
+    for (uint32_t g = 0; g < GrpCount; ++g) {
+      uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
+      uint32_t gv = firstGraphVar + g;
+      // The previous graph's step changed nothing below this graph's variable.
+      uint32_t from = g == 0 ? 0 : gv;
+      std::copy(pvects[p].begin() + from, pvects[p].end(), pfltvec.begin() + from);
+      uint32_t diff;
+      if (IsOutputGraph(g)) {
+        diff = ALL;
+      } else {
+        pfltvec[gv] = ~pfltvec[gv];
+        diff = 0;
+        for (uint32_t h = g + 1; h < GrpCount; ++h) {
+          EvalGraph(h, pfltvec.data(), V_masKopi.data(), D_masKopi.data());
+          if (IsOutputGraph(h)) diff |= pv[GraphVar(h)] ^ pfltvec[GraphVar(h)];
+        }
+        pfltvec[gv] = ~pfltvec[gv];
+      }
+      if (diff == 0) continue;
+      std::fill(L_mas.begin(), L_mas.begin() + n, 0);
+      L_mas[0] = ALL;
+      for (uint32_t i = 0; i < n; ++i) {
+        const NodRec& nd = Nods[b + i];
+        if (nd.n_dst[1]) L_mas[nd.n_dst[1]] |= V_mas[b + i] & L_mas[i];
+        if (nd.n_dst[0]) L_mas[nd.n_dst[0]] |= ~V_mas[b + i] & L_mas[i];
+      }
+      for (uint32_t i = 0; i < n; ++i) {
+        const NodRec& nd = Nods[b + i];
+        uint32_t one = nd.n_dst[1] ? D_mas[b + nd.n_dst[1]] : ALL;
+        uint32_t zero = nd.n_dst[0] ? D_mas[b + nd.n_dst[0]] : 0;
+        S_mas[i] = (one ^ zero) & L_mas[i];
+        uint32_t val = pv[nd.n_var];
+        fl.sa0[b + i] = val & diff & S_mas[i];
+        fl.sa1[b + i] = ~val & diff & S_mas[i];
+      }
+    }
+  }
+  for (uint32_t v = 0; v < vcount; ++v) {
+    const FLIST& fl = flist[v / 32];
+    uint32_t bit = 1u << (v % 32);
+    std::vector<char>& row = ftable[v];
+    for (uint32_t n = 0; n < NodCount; ++n)
+      row[n] = (fl.sa0[n] & bit) ? '0' : (fl.sa1[n] & bit) ? '1' : 'X';
+  }
+}
+
+void serial_vec() {
+  for (uint32_t v = 0; v < vcount; ++v) {
+    const std::vector<uint32_t>& pk = pvects[v / 32];
+    uint32_t bit = 1u << (v % 32);
+    for (uint32_t i = 0; i < VarCount; ++i) vects[v][i] = (pk[i] & bit) ? 1 : 0;
+  }
+  for (uint32_t n = 0; n < NodCount; ++n) {
+    char& f = faults[n];
+    for (uint32_t v = 0; v < vcount; ++v) {
+      char m = ftable[v][n];
+      if (f == 'X' || f == 'x')
+        f = m;
+      else if (f == '0' && m == '1')
+        f = '&';
+      else if (f == '1' && m == '0')
+        f = '&';
+    }
+  }
+}

@@ -1,0 +1,21 @@
+// Word-parallel stuck-at fault simulator: 32 patterns per word, every fault
+// against every pattern (no dropping), exact for single faults.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+struct FLIST {
+  std::vector<uint32_t> sa0;  // per node: patterns of the packet detecting stuck-at-0
+  std::vector<uint32_t> sa1;  // per node: patterns detecting stuck-at-1
+};
+
+// Packet p: word i holds variable i for patterns 32p .. 32p+31.
+extern std::vector<std::vector<uint32_t>> pvects;
+extern std::vector<uint32_t> pfltvec;
+extern std::vector<uint32_t> V_mas, D_mas, V_masKopi, D_masKopi, L_mas, S_mas;
+extern std::vector<FLIST> flist;
+
+void alloc_psimul();
+void init_psimul();
+void psimul();
+void serial_vec();

@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "mudel.h"
+#include "psimul.h"
+#include "random_model.h"
+#include "vector.h"
+
+namespace {
+
+// The detection rule of the simulator, pattern by pattern: a fault is
+// detected when injecting it changes at least one primary output.
+char ReferenceMark(const std::vector<unsigned char>& row, uint32_t node) {
+  std::vector<uint8_t> good = EvalSerial(row);
+  for (int stuck = 0; stuck < 2; ++stuck) {
+    std::vector<uint8_t> bad = EvalSerial(row, node, stuck);
+    for (uint32_t o = VarCount - OutCount; o < VarCount; ++o)
+      if (good[o] != bad[o]) return stuck ? '1' : '0';
+  }
+  return 'X';
+}
+
+struct Shape {
+  RandomModelShape model;
+  uint32_t patterns;
+  bool allow_x;
+};
+
+class PsimulRandom : public ::testing::TestWithParam<Shape> {};
+
+TEST_P(PsimulRandom, MatchesSerialReference) {
+  const Shape& s = GetParam();
+  std::mt19937 rng(1234 + s.patterns + s.model.graphs);
+  for (int trial = 0; trial < 20; ++trial) {
+    MakeRandomModel(rng, s.model);
+    vcount = s.patterns;
+    alloc_vec();
+    for (uint32_t v = 0; v < vcount; ++v) vects[v] = RandomRow(rng, s.allow_x);
+    std::vector<std::vector<unsigned char>> inputs = vects;
+    alloc_psimul();
+    init_psimul();
+    psimul();
+    serial_vec();
+    std::vector<char> expectFaults(NodCount, 'X');
+    for (uint32_t v = 0; v < vcount; ++v) {
+      std::vector<uint8_t> good = EvalSerial(inputs[v]);
+      for (uint32_t i = 0; i < VarCount; ++i) ASSERT_EQ(vects[v][i], good[i]) << "pattern " << v << " var " << i;
+      for (uint32_t n = 0; n < NodCount; ++n) {
+        char m = ReferenceMark(inputs[v], n);
+        ASSERT_EQ(ftable[v][n], m) << "trial " << trial << " pattern " << v << " node " << n;
+        char& f = expectFaults[n];
+        if (f == 'X') f = m;
+        else if ((f == '0' && m == '1') || (f == '1' && m == '0')) f = '&';
+      }
+    }
+    ASSERT_EQ(faults, expectFaults);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, PsimulRandom,
+    ::testing::Values(Shape{{3, 0, 4, 1, 3}, 1, false},     // one pattern
+                      Shape{{5, 0, 12, 3, 5}, 31, true},    // below one word, 'x' inputs
+                      Shape{{6, 2, 15, 2, 6}, 70, true},    // constants, partial last packet
+                      Shape{{4, 1, 10, 4, 4}, 64, false},   // exact packets, many outputs
+                      Shape{{8, 0, 30, 5, 8}, 100, true},   // deeper models
+                      Shape{{2, 0, 5, 5, 3}, 33, false}));  // every graph an output
+
+TEST(Psimul, NoOutputsDetectNothing) {
+  std::mt19937 rng(7);
+  MakeRandomModel(rng, {4, 0, 6, 0, 4});
+  vcount = 40;
+  alloc_vec();
+  for (uint32_t v = 0; v < vcount; ++v) vects[v] = RandomRow(rng, false);
+  alloc_psimul();
+  init_psimul();
+  psimul();
+  for (const auto& row : ftable)
+    for (char m : row) EXPECT_EQ(m, 'X');
+}
+
+TEST(Psimul, MergeKeepsEarlierMarksAndTreatsLowerXAsUndetected) {
+  std::mt19937 rng(11);
+  MakeRandomModel(rng, {3, 0, 4, 2, 3});
+  vcount = 8;
+  alloc_vec();
+  for (uint32_t v = 0; v < vcount; ++v) vects[v] = RandomRow(rng, false);
+  std::vector<std::vector<unsigned char>> inputs = vects;
+  faults.assign(NodCount, 'x');
+  faults[0] = '&';
+  alloc_psimul();
+  init_psimul();
+  psimul();
+  serial_vec();
+  EXPECT_EQ(faults[0], '&');
+  for (uint32_t n = 1; n < NodCount; ++n) {
+    char first = 'X';
+    for (uint32_t v = 0; v < vcount && first == 'X'; ++v) first = ftable[v][n];
+    if (first == 'X') EXPECT_EQ(faults[n], 'X') << n;  // 'x' took the first mark, 'X'
+    else EXPECT_NE(faults[n], 'x') << n;
+  }
+}
+
+TEST(PsimulDeath, NoVectors) {
+  std::mt19937 rng(3);
+  MakeRandomModel(rng, {2, 0, 2, 1, 2});
+  vcount = 0;
+  EXPECT_EXIT(alloc_psimul(), ::testing::ExitedWithCode(14), "\nError: No test vectors found!\n");
+}
+
+}  // namespace
