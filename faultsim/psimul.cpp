@@ -1,6 +1,7 @@
 #include "psimul.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "messages.h"
 #include "mudel.h"
@@ -33,6 +34,8 @@ void EvalGraph(uint32_t g, uint32_t* pv, uint32_t* V, uint32_t* D) {
   pv[GraphVar(g)] = D[b];
 }
 
+void BuildReaders();
+
 }  // namespace
 
 void alloc_psimul() {
@@ -51,6 +54,7 @@ void alloc_psimul() {
   for (uint32_t i = InpCount; i < InpCount + ConCount; ++i) blank[i] = (Vars[i].v_flags & VF_CONST0) ? 0 : ALL;
   pvects.assign(P, blank);
   flist.assign(P, FLIST{std::vector<uint32_t>(NodCount), std::vector<uint32_t>(NodCount)});
+  BuildReaders();
 }
 
 void init_psimul() {
@@ -66,9 +70,82 @@ void init_psimul() {
   }
 }
 
-void psimul() {
+namespace {
+
+// Reach and sensitivity masks of graph g, and the detection masks of its
+// nodes for the observation mask diff.
+void MarkGraph(uint32_t g, const uint32_t* pv, uint32_t diff, FLIST& fl) {
+  uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
+  std::fill(L_mas.begin(), L_mas.begin() + n, 0);
+  L_mas[0] = ALL;
+  for (uint32_t i = 0; i < n; ++i) {
+    const NodRec& nd = Nods[b + i];
+    if (nd.n_dst[1]) L_mas[nd.n_dst[1]] |= V_mas[b + i] & L_mas[i];
+    if (nd.n_dst[0]) L_mas[nd.n_dst[0]] |= ~V_mas[b + i] & L_mas[i];
+  }
+  for (uint32_t i = 0; i < n; ++i) {
+    const NodRec& nd = Nods[b + i];
+    uint32_t one = nd.n_dst[1] ? D_mas[b + nd.n_dst[1]] : ALL;
+    uint32_t zero = nd.n_dst[0] ? D_mas[b + nd.n_dst[0]] : 0;
+    S_mas[i] = (one ^ zero) & L_mas[i];
+    uint32_t val = pv[nd.n_var];
+    fl.sa0[b + i] = val & diff & S_mas[i];
+    fl.sa1[b + i] = ~val & diff & S_mas[i];
+  }
+}
+
+void WriteTable() {
+  for (uint32_t v = 0; v < vcount; ++v) {
+    const FLIST& fl = flist[v / 32];
+    uint32_t bit = 1u << (v % 32);
+    std::vector<char>& row = ftable[v];
+    for (uint32_t n = 0; n < NodCount; ++n)
+      row[n] = (fl.sa0[n] & bit) ? '0' : (fl.sa1[n] & bit) ? '1' : 'X';
+  }
+}
+
+// Readers of each variable: the graphs with a node testing it, ascending.
+std::vector<std::vector<uint32_t>> readers;
+std::vector<uint32_t> heap;           // graphs waiting for re-evaluation (min-heap)
+std::vector<unsigned char> queued;    // per graph: in the heap
+std::vector<uint32_t> touched;        // graph variables changed in pfltvec
+// A node reading a delayed variable of its own or a later graph sees values
+// from before that graph was evaluated, so the fault-free values are no fixed
+// point and every later graph must be evaluated again: the direct form.
+bool needsPlain = false;
+
+void BuildReaders() {
+  readers.assign(VarCount, {});
+  needsPlain = false;
+  for (uint32_t g = 0; g < GrpCount; ++g)
+    for (uint32_t k = Grps[g].g_beg; k < Grps[g].g_beg + Grps[g].g_len; ++k) {
+      if (Nods[k].n_var >= GraphVar(g)) needsPlain = true;
+      std::vector<uint32_t>& r = readers[Nods[k].n_var];
+      if (r.empty() || r.back() != g) r.push_back(g);
+    }
+  heap.clear();
+  heap.reserve(GrpCount);
+  queued.assign(GrpCount, 0);
+  touched.clear();
+  touched.reserve(GrpCount);
+}
+
+// Queues the readers of graph `from`'s changed variable that come after it:
+// a graph before it read the value it had before the change (a delayed
+// variable), exactly as an evaluation of all later graphs in order sees it.
+void QueueReaders(uint32_t from) {
+  for (uint32_t r : readers[GraphVar(from)]) {
+    if (r <= from || queued[r]) continue;
+    queued[r] = 1;
+    heap.push_back(r);
+    std::push_heap(heap.begin(), heap.end(), std::greater<uint32_t>());
+  }
+}
+
+}  // namespace
+
+void psimul_plain() {
   uint32_t P = static_cast<uint32_t>(pvects.size());
-  uint32_t firstGraphVar = InpCount + ConCount;
   for (uint32_t p = 0; p < P; ++p) {
     uint32_t* pv = pvects[p].data();
     for (uint32_t g = 0; g < GrpCount; ++g) EvalGraph(g, pv, V_mas.data(), D_mas.data());
@@ -76,8 +153,7 @@ void psimul() {
     std::fill(fl.sa0.begin(), fl.sa0.end(), 0);
     std::fill(fl.sa1.begin(), fl.sa1.end(), 0);
     for (uint32_t g = 0; g < GrpCount; ++g) {
-      uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
-      uint32_t gv = firstGraphVar + g;
+      uint32_t gv = GraphVar(g);
       // The previous graph's step changed nothing below this graph's variable.
       uint32_t from = g == 0 ? 0 : gv;
       std::copy(pvects[p].begin() + from, pvects[p].end(), pfltvec.begin() + from);
@@ -93,32 +169,55 @@ void psimul() {
         }
         pfltvec[gv] = ~pfltvec[gv];
       }
-      if (diff == 0) continue;
-      std::fill(L_mas.begin(), L_mas.begin() + n, 0);
-      L_mas[0] = ALL;
-      for (uint32_t i = 0; i < n; ++i) {
-        const NodRec& nd = Nods[b + i];
-        if (nd.n_dst[1]) L_mas[nd.n_dst[1]] |= V_mas[b + i] & L_mas[i];
-        if (nd.n_dst[0]) L_mas[nd.n_dst[0]] |= ~V_mas[b + i] & L_mas[i];
-      }
-      for (uint32_t i = 0; i < n; ++i) {
-        const NodRec& nd = Nods[b + i];
-        uint32_t one = nd.n_dst[1] ? D_mas[b + nd.n_dst[1]] : ALL;
-        uint32_t zero = nd.n_dst[0] ? D_mas[b + nd.n_dst[0]] : 0;
-        S_mas[i] = (one ^ zero) & L_mas[i];
-        uint32_t val = pv[nd.n_var];
-        fl.sa0[b + i] = val & diff & S_mas[i];
-        fl.sa1[b + i] = ~val & diff & S_mas[i];
-      }
+      if (diff != 0) MarkGraph(g, pv, diff, fl);
     }
   }
-  for (uint32_t v = 0; v < vcount; ++v) {
-    const FLIST& fl = flist[v / 32];
-    uint32_t bit = 1u << (v % 32);
-    std::vector<char>& row = ftable[v];
-    for (uint32_t n = 0; n < NodCount; ++n)
-      row[n] = (fl.sa0[n] & bit) ? '0' : (fl.sa1[n] & bit) ? '1' : 'X';
+  WriteTable();
+}
+
+// Same results as psimul_plain, but the complemented value of a graph is
+// spread only through the graphs that read a changed variable.
+void psimul() {
+  if (needsPlain) {
+    psimul_plain();
+    return;
   }
+  uint32_t P = static_cast<uint32_t>(pvects.size());
+  for (uint32_t p = 0; p < P; ++p) {
+    uint32_t* pv = pvects[p].data();
+    for (uint32_t g = 0; g < GrpCount; ++g) EvalGraph(g, pv, V_mas.data(), D_mas.data());
+    FLIST& fl = flist[p];
+    std::fill(fl.sa0.begin(), fl.sa0.end(), 0);
+    std::fill(fl.sa1.begin(), fl.sa1.end(), 0);
+    std::copy(pvects[p].begin(), pvects[p].end(), pfltvec.begin());
+    for (uint32_t g = 0; g < GrpCount; ++g) {
+      uint32_t diff = ALL;
+      if (!IsOutputGraph(g)) {
+        uint32_t gv = GraphVar(g);
+        pfltvec[gv] = ~pfltvec[gv];
+        touched.push_back(gv);
+        QueueReaders(g);
+        diff = 0;
+        while (!heap.empty()) {
+          std::pop_heap(heap.begin(), heap.end(), std::greater<uint32_t>());
+          uint32_t h = heap.back();
+          heap.pop_back();
+          queued[h] = 0;
+          uint32_t hv = GraphVar(h);
+          uint32_t before = pfltvec[hv];
+          EvalGraph(h, pfltvec.data(), V_masKopi.data(), D_masKopi.data());
+          if (pfltvec[hv] == before) continue;
+          touched.push_back(hv);
+          if (IsOutputGraph(h)) diff |= pv[hv] ^ pfltvec[hv];
+          QueueReaders(h);
+        }
+        for (uint32_t v : touched) pfltvec[v] = pv[v];
+        touched.clear();
+      }
+      if (diff != 0) MarkGraph(g, pv, diff, fl);
+    }
+  }
+  WriteTable();
 }
 
 void serial_vec() {

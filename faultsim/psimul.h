@@ -18,4 +18,7 @@ extern std::vector<FLIST> flist;
 void alloc_psimul();
 void init_psimul();
 void psimul();
+// The direct form (every later graph re-evaluated for every graph), kept as
+// the reference that psimul must match.
+void psimul_plain();
 void serial_vec();
