@@ -1,0 +1,16 @@
+// The few string helpers the cell-library compiler needs.  They live in their
+// own namespace so that they never collide with the synthesis programs'
+// helpers of the same purpose when both are linked into one test binary.
+#pragma once
+#include <string>
+
+namespace cellcomp {
+
+// 'a'..'z' become upper case; nothing else changes.
+std::string strupr(std::string s);
+// 'A'..'Z' become lower case; nothing else changes.
+std::string strlwr(std::string s);
+// Comparison with letters taken in lower case: 0 equal, negative, positive.
+int stricmp(const std::string& a, const std::string& b);
+
+}  // namespace cellcomp
