@@ -59,7 +59,7 @@ void converter::scaninputs() {
     }
     if (name.size() > kMaxOutName) {
       errcode = E_NAMELONG;
-      errname(name);
+      err();
     }
     inputtab.push_back({name, 0});
     ++inputs;
