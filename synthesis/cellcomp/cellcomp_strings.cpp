@@ -14,8 +14,4 @@ std::string strlwr(std::string s) {
   return s;
 }
 
-int stricmp(const std::string& a, const std::string& b) {
-  return strlwr(a).compare(strlwr(b));
-}
-
 }  // namespace cellcomp

@@ -10,7 +10,5 @@ namespace cellcomp {
 std::string strupr(std::string s);
 // 'A'..'Z' become lower case; nothing else changes.
 std::string strlwr(std::string s);
-// Comparison with letters taken in lower case: 0 equal, negative, positive.
-int stricmp(const std::string& a, const std::string& b);
 
 }  // namespace cellcomp
