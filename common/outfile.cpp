@@ -29,6 +29,9 @@ bool OutFile::Open(const std::string& path) {
   mode_t mask = umask(0);
   umask(mask);
   fchmod(fd, 0666 & ~mask);
+  // The set must exist before its cleanup is registered: exit() runs the
+  // cleanup and the set's destructor in reverse order of their set-up.
+  Pending();
   static bool registered = (atexit(RemovePending), true);
   (void)registered;
   Pending().insert(tmp_);
