@@ -1,0 +1,62 @@
+# Helpers shared by the ISCAS'89 scripts (sourced, not run).
+
+# Folder of the ISCAS'89 circuits: $BENCH/iscas89 when BENCH is set (as the
+# end-to-end harness sets it), else shared/benchmarks beside the repository.
+iscas89_dir() {
+  local repo
+  repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  echo "${BENCH:-$repo/../shared/benchmarks}/iscas89"
+}
+
+# File-name stem for a circuit: import names its model after the input file
+# cut at the first '.', so s208.1 would collide with s208; dots become '_'.
+stem_of() { local b; b=$(basename "$1" .bench); echo "${b//./_}"; }
+
+# Runs `import [-gate_level] -read_iscas89 <stem>.bench` in the current folder
+# and moves the model to <target>.agm.  Sets SYN_STAT to "vars nodes graphs
+# seconds" or "-" on failure, and keeps the program's output in <target>.log.
+synth() {  # bindir stem level(macro|gate) target
+  local bindir=$1 stem=$2 level=$3 target=$4 t0 t1 status
+  local opts=(-read_iscas89)
+  [ "$level" = gate ] && opts=(-gate_level -read_iscas89)
+  rm -f "$stem.agm" "$target.agm"
+  t0=$(date +%s.%N)
+  "$bindir/import" "${opts[@]}" "$stem.bench" >"$target.log" 2>&1
+  status=$?
+  t1=$(date +%s.%N)
+  SYN_SECS=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }')
+  if [ $status -ne 0 ] || [ ! -f "$stem.agm" ]; then
+    echo "import exit status $status" >>"$target.log"
+    SYN_STAT="-"
+    return 1
+  fi
+  mv "$stem.agm" "$target.agm"
+  SYN_STAT="$(awk '/^STAT#/ { print $4, $2, $6; exit }' "$target.agm") $SYN_SECS"
+  return 0
+}
+
+# Names a .bench file reads (gate arguments, OUTPUT lines) but never declares.
+undeclared_nets() {
+  awk '
+    { sub(/#.*/, "") }
+    /^[ \t]*INPUT[ \t]*\(/ { s = $0; sub(/^[^(]*\(/, "", s); sub(/\).*/, "", s); gsub(/[ \t\r]/, "", s); decl[s] = 1; next }
+    /^[ \t]*OUTPUT[ \t]*\(/ { s = $0; sub(/^[^(]*\(/, "", s); sub(/\).*/, "", s); gsub(/[ \t\r]/, "", s); used[s] = 1; next }
+    /=/ {
+      s = substr($0, 1, index($0, "=") - 1); gsub(/[ \t\r]/, "", s); decl[s] = 1
+      a = substr($0, index($0, "(") + 1); sub(/\).*/, "", a); gsub(/[ \t\r]/, "", a)
+      n = split(a, args, ","); for (i = 1; i <= n; i++) used[args[i]] = 1
+    }
+    END { for (u in used) if (!(u in decl)) print u }
+  ' "$1" | sort
+}
+
+# A failed import is an accepted refusal when the circuit reads a net it
+# never declares and the program's message names that net; REFUSAL is then
+# the line of the message that names it.
+accepted_refusal() {  # bench log
+  local net
+  for net in $(undeclared_nets "$1"); do
+    REFUSAL=$(grep -m 1 -- "$net" "$2") && return 0
+  done
+  return 1
+}
