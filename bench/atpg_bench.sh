@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Test generation on the full-scan ISCAS'89 models: for every circuit its
+# full-scan view is synthesised by `import -read_iscas89` at macro and gate
+# level, then `generate` and `analyze` run on each model.  Prints per model
+# its nodes, faults (two per node), the tested, untestable and aborted faults
+# and the patterns of generate's summary, generate's wall-clock seconds, and
+# whether analyze's fault coverage of the patterns agrees with generate's
+# tested count.
+# Usage: atpg_bench.sh <bindir> [circuit ...]   (e.g. s27 s298; default all)
+# Environment: BENCH (benchmark folder, default ../shared/benchmarks of the
+# repository), VECTOR_LIMIT (generate -vector_limit, default 3000).
+set -u
+[ $# -ge 1 ] || { echo "usage: $0 <bindir> [circuit ...]" >&2; exit 2; }
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/iscas89_lib.sh"
+bindir=$(cd "$1" && pwd) || exit 2
+shift
+for p in generate import analyze; do
+  if [ ! -x "$bindir/$p" ]; then
+    echo "$p not found in $bindir: ATPG benchmark skipped"
+    exit 0
+  fi
+done
+src=$(iscas89_dir)
+[ -d "$src" ] || { echo "no benchmark folder $src" >&2; exit 2; }
+limit=${VECTOR_LIMIT:-3000}
+
+if [ $# -gt 0 ]; then
+  files=(); for c in "$@"; do files+=("$src/$c.bench"); done
+else
+  files=("$src"/*.bench)
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 2
+
+printf "%-10s %-5s %7s %7s %7s %10s %7s %8s %8s %7s\n" circuit level nodes faults tested untestable aborted \
+  patterns seconds agree
+failed=0
+notes=()
+for f in "${files[@]}"; do
+  [ -f "$f" ] || { echo "$(basename "$f"): no such circuit" >&2; failed=1; continue; }
+  circuit=$(basename "$f" .bench)
+  stem=$(stem_of "$f")_fs
+  bash "$here/fullscan.sh" "$f" >"$stem.bench"
+  for level in macro gate; do
+    design=${stem}_$level
+    if ! synth "$bindir" "$stem" $level "$design"; then
+      if accepted_refusal "$stem.bench" "$design.log"; then
+        printf "%-10s %-5s refused by import\n" "$circuit" $level
+        notes+=("$circuit $level: $REFUSAL")
+      else
+        printf "%-10s %-5s import FAILED\n" "$circuit" $level
+        notes+=("$circuit $level: $(tail -n 3 "$design.log" | tr '\n' ' ')")
+        failed=1
+      fi
+      continue
+    fi
+    nodes=$(awk '/^STAT#/ { print $2; exit }' "$design.agm")
+    t0=$(date +%s.%N)
+    "$bindir/generate" -vector_limit "$limit" "$design" >"$design.gen" 2>&1
+    status=$?
+    t1=$(date +%s.%N)
+    if [ $status -ne 0 ]; then
+      printf "%-10s %-5s %7s generate FAILED (status %d)\n" "$circuit" $level "$nodes" $status
+      notes+=("$circuit $level: $(grep -v '^$' "$design.gen" | tail -n 1)")
+      failed=1
+      continue
+    fi
+    # Summary lines: "Tested %d", "Untestable %d", "Aborted %d", "%d Vectors".
+    read -r tested untestable aborted patterns <<<"$(awk '
+      /^Tested / { t = $2 } /^Untestable / { u = $2 } /^Aborted / { a = $2 } / Vectors$/ { p = $1 }
+      END { print t, u, a, p }' "$design.gen")"
+    secs=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }')
+    agree=no
+    if "$bindir/analyze" "$design" >"$design.ana" 2>&1; then
+      covered=$(awk '/^Covered / { print $2; exit }' "$design.ana")
+      [ -n "$covered" ] && [ "$covered" = "$tested" ] && agree=yes
+      [ $agree = yes ] || notes+=("$circuit $level: analyze covers ${covered:-?} faults, generate tested $tested")
+    else
+      notes+=("$circuit $level: analyze: $(grep -v '^$' "$design.ana" | tail -n 1)")
+    fi
+    [ $agree = yes ] || failed=1
+    printf "%-10s %-5s %7s %7s %7s %10s %7s %8s %8s %7s\n" "$circuit" $level "$nodes" $((2 * nodes)) \
+      "$tested" "$untestable" "$aborted" "$patterns" "$secs" $agree
+  done
+  rm -f "$stem"*
+done
+if [ ${#notes[@]} -gt 0 ]; then
+  echo
+  printf "%s\n" "${notes[@]}"
+fi
+exit $failed
