@@ -152,6 +152,7 @@ void read_vec(const std::string& path) {
       continue;
     }
     int keyRow = Row();
+    stepback(c);
     std::string key = KeywordLine();
     auto is = [&](const char* word) { return key.compare(1, strlen(word), word) == 0; };
     auto needVectors = [&]() {
@@ -213,6 +214,7 @@ void read_faults(const std::string& path) {
       waistln();
       continue;
     }
+    stepback(c);
     std::string key = KeywordLine();
     if (key.compare(1, 6, "FAULTS") == 0) {
       if (SkipBlankLines()) readFaults();
