@@ -127,3 +127,49 @@ TEST(Fsimul, DroppingAndUpdateSwitches) {
     free_fsimul();
   }
 }
+
+// A graph whose counter is raised by 256 changed readers in one spread must
+// still be evaluated: buffer b of input a feeds 256 buffers that all feed the
+// output, an AND of them.
+TEST(Fsimul, GraphReachedByManyChangedReadersIsEvaluated) {
+  const uint32_t fan = 256;
+  InpCount = 1;
+  ConCount = 0;
+  GrpCount = fan + 2;
+  OutCount = 1;
+  VarCount = InpCount + GrpCount;
+  Vars.assign(VarCount, VarRec{0});
+  Vars[0].v_flags = VF_INPUT;
+  VarNames.assign(VarCount, "v");
+  Nods.clear();
+  Grps.clear();
+  auto add_graph = [](const std::vector<NodRec>& nodes) {
+    Grps.push_back(GrpRec{static_cast<uint32_t>(Nods.size()), static_cast<uint32_t>(nodes.size())});
+    Nods.insert(Nods.end(), nodes.begin(), nodes.end());
+  };
+  add_graph({NodRec{0, 0, {0, 0}}});                         // b = a
+  for (uint32_t i = 0; i < fan; ++i) add_graph({NodRec{0, 1, {0, 0}}});  // buffers of b
+  std::vector<NodRec> out;
+  for (uint32_t i = 0; i < fan; ++i) out.push_back(NodRec{0, 2 + i, {0, i + 1 < fan ? i + 1 : 0}});
+  add_graph(out);
+  NodCount = static_cast<uint32_t>(Nods.size());
+  NodNames.assign(NodCount, "n");
+  vcount = 1;
+  alloc_vec();
+  vects[0][0] = 1;
+  init_fsimul();
+  fsimul();
+  EXPECT_EQ(ftable[0][0], '0');  // a stuck-at-0 turns every buffer and the output to 0
+  EXPECT_EQ(faults[0], '0');
+  free_fsimul();
+}
+
+TEST(Fsimul, ZeroPatternsDoNothing) {
+  std::mt19937 rng(5);
+  RandomSetup(rng, RandomModelShape{}, 0);
+  init_fsimul();
+  simul();
+  fsimul();
+  EXPECT_EQ(std::string(faults.begin(), faults.end()), std::string(NodCount, 'X'));
+  free_fsimul();
+}
