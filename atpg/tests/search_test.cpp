@@ -8,6 +8,7 @@
 
 #include "fsimul.h"
 #include "generator.h"
+#include "messages.h"
 #include "mudel.h"
 #include "podem.h"
 #include "random_model.h"
@@ -19,6 +20,7 @@ namespace {
 
 void Prepare(uint32_t pattern_rows) {
   VectorLim = pattern_rows;
+  verbose_mode = 1;  // no progress lines in test output
   vcount = VectorLim + 2;
   alloc_vec();
   tg_preprocess();
