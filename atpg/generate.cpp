@@ -1,6 +1,6 @@
 // generate: deterministic test-pattern generation for combinational SSBDD
 // models, with fault dropping by simulation of every new pattern.
-#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +17,7 @@
 namespace {
 
 std::string InFile;
+const char* vector_limit_text = nullptr;  // as given, for the range check
 
 uint32_t Number(const char* text) { return static_cast<uint32_t>(strtol(text, nullptr, 10)); }
 
@@ -28,7 +29,8 @@ void options(int argc, char** argv) {
     if (strcmp(word, "backtracks") == 0) {
       BacktrackLim = Number(argv[++i]);
     } else if (strcmp(word, "vector_limit") == 0) {
-      VectorLim = Number(argv[++i]);
+      vector_limit_text = argv[++i];
+      VectorLim = Number(vector_limit_text);
     } else if (strcmp(word, "infile") == 0) {
       InFile = argv[++i];
     } else if (strcmp(word, "fault_table") == 0) {
@@ -36,6 +38,7 @@ void options(int argc, char** argv) {
     } else if (strcmp(word, "test_per_fault") == 0) {
       TPFFlag = 1;
       VectorLim = 2 * NodCount;
+      vector_limit_text = nullptr;
     } else if (strcmp(word, "PODEM") == 0) {
       PODEMflag = 1;
     } else {
@@ -75,9 +78,13 @@ int generate_main(int argc, char** argv) {
   const std::string design = argv[argc - 1];
   read_ag(design + ".agm");
   options(argc, argv);
-  // The pattern rows sit below the two work rows of the search; fewer than
-  // two would leave no room for a single pattern.
-  if (VectorLim < 2) Error(Format("Vector limit must be at least 2 (got %u)", VectorLim), -1);
+  // The pattern rows sit below the two work rows of the search: a limit below
+  // two leaves no room for a pattern, and the row count must not wrap.
+  if (vector_limit_text) {
+    long limit = strtol(vector_limit_text, nullptr, 10);
+    if (limit < 2 || limit > static_cast<long>(UINT32_MAX - 2))
+      Errors("Illegal vector limit (at least 2)", vector_limit_text, -1);
+  }
 
   const std::string red_path = design + ".red";
   redundant_file = fopen(red_path.c_str(), "wt+");
