@@ -1,5 +1,7 @@
 #include "generator.h"
 
+#include <limits>
+
 #include "fsimul.h"
 #include "messages.h"
 #include "mudel.h"
@@ -30,7 +32,10 @@ void PrintSummary(uint32_t untestable, uint64_t backtracks) {
   uint32_t total = 2 * NodCount;
   uint32_t aborted = total - tested - untestable;
   long double coverage = static_cast<long double>(tested) / total * 100;
-  long double efficiency = static_cast<long double>(tested) / (total - untestable) * 100;
+  // With every fault untestable the efficiency is not a number; the same
+  // "nan" on every platform, whatever sign a 0/0 would carry.
+  long double efficiency = total == untestable ? std::numeric_limits<long double>::quiet_NaN()
+                                               : static_cast<long double>(tested) / (total - untestable) * 100;
   TextOut(Format("\nTested %u                                    \nUntestable %u\nAborted %u\n"
                  "Fault coverage: %Lf %%\nFault efficiency: %Lf %%\n%u Vectors\n%llu Backtracks\n",
                  tested, untestable, aborted, coverage, efficiency, vektoreid,
