@@ -6,7 +6,7 @@
 #include "vector.h"
 
 uint32_t CurrentNode = 0, CurrentGraph = 0, CurrentFault = 0, RealFault = 0;
-std::vector<uint32_t> events;
+std::vector<uint64_t> events;
 std::vector<std::vector<uint32_t>> NextGrps;
 std::vector<uint32_t> reached_mas;
 uint32_t reached_code1 = 0;
@@ -78,13 +78,29 @@ unsigned char EvalGraph(uint32_t g, unsigned char* row, bool site_rule, bool goo
   return 1;
 }
 
+void Unschedule(uint32_t g) { events[g >> 6] &= ~(uint64_t{1} << (g & 63)); }
+
+// The first scheduled graph at or after `from`, or `end` when there is none
+// before it.  Reads the words afresh, so graphs scheduled meanwhile are seen.
+uint32_t NextScheduled(uint32_t from, uint32_t end) {
+  while (from < end) {
+    uint64_t word = events[from >> 6] >> (from & 63);
+    if (word) {
+      uint32_t g = from + static_cast<uint32_t>(__builtin_ctzll(word));
+      return g < end ? g : end;
+    }
+    from = (from | 63) + 1;
+  }
+  return end;
+}
+
 }  // namespace
 
 uint32_t GoodRow() { return vcount - 2; }
 uint32_t FaultyRow() { return vcount - 1; }
 
 void SetEvent(uint32_t var) {
-  for (uint32_t g : NextGrps[var]) events[GraphVar(g)] = 1;
+  for (uint32_t g : NextGrps[var]) events[g >> 6] |= uint64_t{1} << (g & 63);
 }
 
 void ResetEvents() { std::fill(events.begin(), events.end(), 0); }
@@ -107,24 +123,22 @@ int32_t testsimul() {
     if (good[v] == RealFault) return 1;
   }
   const uint32_t S = reached_code1;
-  for (uint32_t g = 0; g < CurrentGraph; ++g) {
+  for (uint32_t g = NextScheduled(0, CurrentGraph); g < CurrentGraph; g = NextScheduled(g + 1, CurrentGraph)) {
     const uint32_t gv = GraphVar(g);
-    if (!events[gv]) continue;
     unsigned char r = EvalGraph(g, good, false, true, S);
     if (r != good[gv]) {
       good[gv] = r;
       faulty[gv] = r;
       SetEvent(gv);
     }
-    events[gv] = 0;
+    Unschedule(g);
   }
   site_class = good[v] == X ? 0 : (good[v] == RealFault ? 1 : 3);
   for (int pass = 0; pass < 2; ++pass) {
     const bool is_good = pass == 0;
     unsigned char* row = is_good ? good : faulty;
-    for (uint32_t g = CurrentGraph; g < GrpCount; ++g) {
+    for (uint32_t g = NextScheduled(CurrentGraph, GrpCount); g < GrpCount; g = NextScheduled(g + 1, GrpCount)) {
       const uint32_t gv = GraphVar(g);
-      if (!events[gv]) continue;
       unsigned char r = EvalGraph(g, row, true, is_good, reached_code1);
       if (!is_good && site_class == 3 && IsOutputGraph(g) &&
           ((r == 0 && good[gv] == 1) || (r == 1 && good[gv] == 0))) {
@@ -155,7 +169,7 @@ int32_t testsimul() {
 void alloc_testsimul() {
   reached_mas.assign(NodCount, 0);
   tstack.assign(NodCount, 0);
-  events.assign(VarCount, 0);
+  events.assign((GrpCount + 63) / 64, 0);
   BacktrackTree.assign(InpCount, BacktrackEntry{0, 0, 0});
 }
 

@@ -11,9 +11,10 @@ extern uint32_t CurrentGraph;  // graph holding the site
 extern uint32_t CurrentFault;  // stuck value of the site node's edge
 extern uint32_t RealFault;     // the same stuck value on the site's variable
 
-// Per variable: set when the graphs reading it must be evaluated again
-// (only graph variables' flags are read).
-extern std::vector<uint32_t> events;
+// One flag per graph, 64 to a word: set when the graph must be evaluated
+// again.  Kept as bits so that a call finds the scheduled graphs without
+// looking at every graph of the model.
+extern std::vector<uint64_t> events;
 // Per variable: the graphs that read it, ascending, each once.
 extern std::vector<std::vector<uint32_t>> NextGrps;
 // Visit marks shared with the search; a use takes the current value and the

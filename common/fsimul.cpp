@@ -63,20 +63,37 @@ void MarkPass(uint32_t j) {
   }
 }
 
+// The graphs whose CritPath counter is nonzero, one bit each, so that a
+// spread visits only raised graphs (in index order) instead of every later
+// graph of the model.  Between spreads every bit and counter is zero.
+std::vector<uint64_t> raised;
+
 void RaiseReaders(uint32_t g) {
-  for (uint32_t t : nextGrps[g]) ++CritPath[t];
+  for (uint32_t t : nextGrps[g]) {
+    ++CritPath[t];
+    raised[t >> 6] |= uint64_t{1} << (t & 63);
+  }
+}
+
+// The first raised graph after `from`, or GrpCount.
+uint32_t NextRaised(uint32_t from) {
+  for (uint32_t w = from >> 6, n = static_cast<uint32_t>(raised.size()); w < n; ++w) {
+    uint64_t word = raised[w];
+    if (w == (from >> 6)) word &= ~uint64_t{0} << (from & 63);
+    if (word) return (w << 6) + static_cast<uint32_t>(__builtin_ctzll(word));
+  }
+  return GrpCount;
 }
 
 // Spreads the inverted value of graph m; true when an output changes.
 bool Spread(uint32_t m, const unsigned char* row) {
-  std::fill(CritPath.begin() + m, CritPath.end(), 0);
   RaiseReaders(m);
   uint32_t mv = GraphVar(m);
   fltvec[mv] = fltvec[mv] ? 0 : 1;
   bool detected = false;
-  for (uint32_t t = m + 1; t < GrpCount; ++t) {
-    if (CritPath[t] == 0) continue;
+  for (uint32_t t = NextRaised(m + 1); t < GrpCount; t = NextRaised(t + 1)) {
     CritPath[t] = 0;
+    raised[t >> 6] &= ~(uint64_t{1} << (t & 63));
     uint32_t tv = GraphVar(t);
     unsigned char value = Walk(fltvec.data(), t, 0);
     fltvec[tv] = value;
@@ -88,6 +105,11 @@ bool Spread(uint32_t m, const unsigned char* row) {
       RaiseReaders(t);
     }
   }
+  // A spread that stopped at an output leaves later graphs raised.
+  for (uint32_t t = NextRaised(m + 1); t < GrpCount; t = NextRaised(t + 1)) {
+    CritPath[t] = 0;
+    raised[t >> 6] &= ~(uint64_t{1} << (t & 63));
+  }
   std::copy(row + mv, row + VarCount, fltvec.begin() + mv);
   return detected;
 }
@@ -95,7 +117,6 @@ bool Spread(uint32_t m, const unsigned char* row) {
 void SimulateRow(uint32_t j) {
   MarkPass(j);
   if (!(fsimul_dropping && fsimul_faults_update)) std::fill(ftable[j].begin(), ftable[j].end(), 'X');
-  std::fill(CritPath.begin(), CritPath.end(), 0);
   unsigned char* row = vects[j].data();
   std::copy(row, row + VarCount, fltvec.begin());
   for (uint32_t m = 0; m < GrpCount; ++m) {
@@ -143,6 +164,7 @@ void init_fsimul() {
   for (uint32_t g = 0; g < GrpCount; ++g) fltgrp[g].assign(Grps[g].g_len, 0);
   fltvec.assign(VarCount, 0);
   CritPath.assign(GrpCount, 0);
+  raised.assign((GrpCount + 63) / 64, 0);
   nextGrps.assign(GrpCount - OutCount, {});
   uint32_t first_graph_var = InpCount + ConCount;
   for (uint32_t g = 0; g < GrpCount; ++g) {
@@ -172,6 +194,8 @@ void free_fsimul() {
   fltvec.shrink_to_fit();
   CritPath.clear();
   CritPath.shrink_to_fit();
+  raised.clear();
+  raised.shrink_to_fit();
   nextGrps.clear();
   nextGrps.shrink_to_fit();
 }
