@@ -1,0 +1,126 @@
+// generate: deterministic test-pattern generation for combinational SSBDD
+// models, with fault dropping by simulation of every new pattern.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "fsimul.h"
+#include "generator.h"
+#include "messages.h"
+#include "mudel.h"
+#include "podem.h"
+#include "testsim.h"
+#include "vector.h"
+
+namespace {
+
+std::string InFile;
+const char* vector_limit_text = nullptr;  // as given, for the range check
+
+uint32_t Number(const char* text) { return static_cast<uint32_t>(strtol(text, nullptr, 10)); }
+
+void options(int argc, char** argv) {
+  for (int i = 1; i < argc - 1; ++i) {
+    const char* arg = argv[i];
+    if (arg[0] != '-') Errors("Illegal option", arg, -1);
+    const char* word = arg + 1;
+    if (strcmp(word, "backtracks") == 0) {
+      BacktrackLim = Number(argv[++i]);
+    } else if (strcmp(word, "vector_limit") == 0) {
+      vector_limit_text = argv[++i];
+      VectorLim = Number(vector_limit_text);
+    } else if (strcmp(word, "infile") == 0) {
+      InFile = argv[++i];
+    } else if (strcmp(word, "fault_table") == 0) {
+      FaultTable = 1;
+    } else if (strcmp(word, "test_per_fault") == 0) {
+      TPFFlag = 1;
+      VectorLim = 2 * NodCount;
+      vector_limit_text = nullptr;
+    } else if (strcmp(word, "PODEM") == 0) {
+      PODEMflag = 1;
+    } else {
+      Errors("Illegal option", arg, -1);
+    }
+  }
+}
+
+void write_result(const std::string& path) {
+  if (TPFFlag) {
+    write_inputs(path);
+  } else if (FaultTable) {
+    ResetFsimulDropping();
+    BeginProcessing("Fault Simulation");
+    StartTimer();
+    fsimul();
+    EndProcessing();
+    EndTimer();
+    write_vec(path, 0);
+  } else {
+    write_vec(path, 1);
+  }
+}
+
+int generate_main(int argc, char** argv) {
+  TextOut("Deterministic Test Pattern Generator\n");
+  if (argc < 2)
+    Error("Usage: generate [options] <design>\noptions:\n"
+          "  -backtracks x   Backtrack limit. (Default 10).\n"
+          "  -fault_table    Perform fault simulation for the final patterns.\n"
+          "  -test_per_fault Generates test for every fault of the circuit.\n"
+          "                  Preserves don't care values.\n"
+          "  -vector_limit x Maximum number of generated patterns.\n"
+          "                  (Default 1000).\n\n"
+          "  -infile f       Reads file f with data about detected faults.\n",
+          -1);
+  const std::string design = argv[argc - 1];
+  read_ag(design + ".agm");
+  options(argc, argv);
+  // The pattern rows sit below the two work rows of the search: a limit below
+  // two leaves no room for a pattern, and the row count must not wrap.
+  if (vector_limit_text) {
+    long limit = strtol(vector_limit_text, nullptr, 10);
+    if (limit < 2 || limit > static_cast<long>(UINT32_MAX - 2))
+      Errors("Illegal vector limit (at least 2)", vector_limit_text, -1);
+  }
+
+  const std::string red_path = design + ".red";
+  redundant_file = fopen(red_path.c_str(), "wt+");
+  if (!redundant_file) Errors(red_path, "Can't create file", -1);
+
+  vcount = VectorLim + 2;
+  functionals = 0;
+  alloc_vec();
+  tg_preprocess();
+  alloc_testsimul();
+  init_testsimul();
+  init_fsimul();
+
+  if (!InFile.empty()) {
+    read_faults(InFile);
+    if (!FAULT_VECTOR) Errors(InFile, "file contains no fault simulation data", -1);
+    for (char& f : faults)
+      if (f == 'x') f = 'X';  // not detected, like 'X'
+  }
+
+  TextOut("Generating tests...\n");
+  StartTimer();
+  GenerateEnd end = generate();
+  EndTimer();
+
+  vcount = vektoreid;
+  write_result(design + ".tst");
+  if (fclose(redundant_file) != 0) Errors(red_path, "Can't create file", -1);
+  if (end == GenerateEnd::VectorLimit) {
+    // The patterns found so far are written; the run still reports failure.
+    Warning("Vector limit exceeded", -1);
+    return 14;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return RunProgram(generate_main, argc, argv); }

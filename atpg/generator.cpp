@@ -1,0 +1,113 @@
+#include "generator.h"
+
+#include <limits>
+
+#include "fsimul.h"
+#include "messages.h"
+#include "mudel.h"
+#include "outfile.h"
+#include "podem.h"
+#include "random.h"
+#include "testsim.h"
+#include "vector.h"
+
+uint32_t VectorLim = 1000;
+int FaultTable = 0;
+int TPFFlag = 0;
+uint32_t vektoreid = 0;
+FILE* redundant_file = nullptr;
+
+namespace {
+
+void ResetWorkRows() {
+  unsigned char* rows[2] = {vects[GoodRow()].data(), vects[FaultyRow()].data()};
+  for (unsigned char* row : rows) {
+    for (uint32_t i = 0; i < InpCount; ++i) row[i] = 'x';
+    for (uint32_t v = InpCount + ConCount; v < VarCount; ++v) row[v] = 'x';
+  }
+}
+
+void PrintSummary(uint32_t untestable, uint64_t backtracks) {
+  uint32_t tested = CountDetected(faults, false);
+  uint32_t total = 2 * NodCount;
+  uint32_t aborted = total - tested - untestable;
+  long double coverage = static_cast<long double>(tested) / total * 100;
+  // With every fault untestable the efficiency is not a number; the same
+  // "nan" on every platform, whatever sign a 0/0 would carry.
+  long double efficiency = total == untestable ? std::numeric_limits<long double>::quiet_NaN()
+                                               : static_cast<long double>(tested) / (total - untestable) * 100;
+  TextOut(Format("\nTested %u                                    \nUntestable %u\nAborted %u\n"
+                 "Fault coverage: %Lf %%\nFault efficiency: %Lf %%\n%u Vectors\n%llu Backtracks\n",
+                 tested, untestable, aborted, coverage, efficiency, vektoreid,
+                 static_cast<unsigned long long>(backtracks)));
+}
+
+}  // namespace
+
+GenerateEnd generate() {
+  vektoreid = 0;
+  uint32_t untestable = 0;
+  uint64_t backtracks = 0;
+  reached_code1 = 0;
+  SetFsimulDropping();
+  uint32_t graph = 0;
+  const uint32_t good_row = GoodRow();
+  for (uint32_t node = 0; node < NodCount; ++node) {
+    while (node >= Grps[graph].g_beg + Grps[graph].g_len) ++graph;
+    const bool inverted = Nods[node].n_flags & 1u;
+    for (uint32_t stuck = 0; stuck < 2; ++stuck) {
+      CurrentNode = node;
+      CurrentGraph = graph;
+      CurrentFault = stuck;
+      RealFault = inverted ? 1 - stuck : stuck;
+      const char digit = static_cast<char>('0' + RealFault);
+      char& mark = faults[node];
+      if (!TPFFlag && (mark == digit || mark == '&')) continue;
+      ResetWorkRows();
+      SetInitialEvents();
+      int result = ag_podem();
+      backtracks += backtrack_count;
+      if (result == 0) {
+        const uint32_t rows_for_patterns = TPFFlag ? VectorLim : VectorLim - 1;
+        if (vektoreid >= rows_for_patterns) return GenerateEnd::VectorLimit;
+        std::vector<unsigned char>& pattern = vects[vektoreid];
+        for (uint32_t i = 0; i < InpCount; ++i) pattern[i] = vects[good_row][i];
+        if (TPFFlag) {
+          if (mark == 'X' || mark == 'x')
+            mark = digit;
+          else if (mark != digit)
+            mark = '&';
+        } else {
+          for (uint32_t i = 0; i < InpCount; ++i)
+            if (pattern[i] == 'x') pattern[i] = static_cast<unsigned char>(GetRnd() & 1u);
+          fsimul_one(vektoreid);
+          if (ftable[vektoreid][node] != digit) Error("internal err 3 (fault not covered)", -1);
+        }
+        ++vektoreid;
+      } else if (result == 1) {
+        ++untestable;
+        fprintf(redundant_file, "Node %u (%s): sa-%u\n", node, NodNames[node].c_str(), RealFault);
+      }
+    }
+  }
+  PrintSummary(untestable, backtracks);
+  return GenerateEnd::Done;
+}
+
+void write_inputs(const std::string& path) {
+  BeginProcessing(Format("Writing test patterns file %s", path.c_str()));
+  OutFile f;
+  OpenOutput(f, path);
+  fprintf(f.fp(), "\n.VECTORS %u\n\n", vcount);
+  if (functionals) fprintf(f.fp(), "\n.FUNCTIONAL %u\n\n", functionals);
+  fprintf(f.fp(), "\n.PATTERNS\n\n");
+  for (uint32_t j = 0; j < vcount; ++j) {
+    for (uint32_t i = 0; i < InpCount; ++i) {
+      unsigned char v = vects[j][i];
+      fputc(v == 0 ? '0' : v == 1 ? '1' : 'x', f.fp());
+    }
+    fputc('\n', f.fp());
+  }
+  CommitOutput(f, path);
+  EndProcessing();
+}

@@ -1,0 +1,20 @@
+// The fault loop of the deterministic generator and its own pattern writer.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+extern uint32_t VectorLim;
+extern int FaultTable;
+extern int TPFFlag;
+extern uint32_t vektoreid;     // patterns stored so far
+extern FILE* redundant_file;   // the open ".red" list of untestable faults
+
+// Outcome of the fault loop.
+enum class GenerateEnd { Done, VectorLimit };
+
+// Targets every stuck-at fault in node order and prints the summary.
+// Stops early (without the summary) when the pattern rows are full.
+GenerateEnd generate();
+// Patterns only, inputs as '0', '1' and 'x' (one test per fault mode).
+void write_inputs(const std::string& path);

@@ -1,0 +1,50 @@
+// Two-machine three-valued simulator of the deterministic search: the good
+// and the faulty partial pattern side by side (the last two rows of vects),
+// evaluated incrementally on the SSBDD graphs after each input assignment.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+// Fault under test.
+extern uint32_t CurrentNode;   // site node, global index
+extern uint32_t CurrentGraph;  // graph holding the site
+extern uint32_t CurrentFault;  // stuck value of the site node's edge
+extern uint32_t RealFault;     // the same stuck value on the site's variable
+
+// One flag per graph, 64 to a word: set when the graph must be evaluated
+// again.  Kept as bits so that a call finds the scheduled graphs without
+// looking at every graph of the model.
+extern std::vector<uint64_t> events;
+// Per variable: the graphs that read it, ascending, each once.
+extern std::vector<std::vector<uint32_t>> NextGrps;
+// Visit marks shared with the search; a use takes the current value and the
+// value advances by 2 afterwards, so the array is never cleared.
+extern std::vector<uint32_t> reached_mas;
+extern uint32_t reached_code1;
+extern std::vector<uint32_t> tstack;
+
+struct BacktrackEntry {
+  uint32_t var;
+  uint32_t alternative;
+  uint32_t tried;
+};
+extern std::vector<BacktrackEntry> BacktrackTree;
+extern int32_t BacktrackPtr;
+
+// Row indices of the two machines.
+uint32_t GoodRow();
+uint32_t FaultyRow();
+
+// 0 site variable still 'x' in the good machine; 1 it holds RealFault;
+// 2 an output holds opposite binary values (a test); 3 activated, no output
+// shows the effect yet.
+int32_t testsimul();
+void SetEvent(uint32_t var);
+void ResetEvents();
+// Start of a fault: no graph is scheduled, except those reading constants,
+// whose values must be known before the search looks at them.
+void SetInitialEvents();
+void alloc_testsimul();
+void init_testsimul();
+void free_testsimul();
+void tg_preprocess();

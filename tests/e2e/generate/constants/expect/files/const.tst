@@ -1,0 +1,17 @@
+
+.VECTORS 2
+
+
+.PATTERNS
+
+01hlhlLH
+10hlhhHL
+
+.FAULTS
+
+0&0&1X0&
+
+.COVERAGE
+
+10 / 16 = 62.500000 %
+

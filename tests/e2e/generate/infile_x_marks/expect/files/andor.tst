@@ -1,0 +1,19 @@
+
+.VECTORS 4
+
+
+.PATTERNS
+
+110hHL
+010lLL
+100lLL
+001lHH
+
+.FAULTS
+
+&&&&&&
+
+.COVERAGE
+
+12 / 12 = 100.000000 %
+

@@ -1,0 +1,10 @@
+
+.VECTORS 4
+
+
+.PATTERNS
+
+01
+0x
+10
+0x

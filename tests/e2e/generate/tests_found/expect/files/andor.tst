@@ -1,0 +1,20 @@
+
+.VECTORS 5
+
+
+.PATTERNS
+
+110hHL
+010lLL
+100lLL
+001lHH
+011lHL
+
+.FAULTS
+
+&&&&&&
+
+.COVERAGE
+
+12 / 12 = 100.000000 %
+

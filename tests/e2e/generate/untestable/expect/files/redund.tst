@@ -1,0 +1,17 @@
+
+.VECTORS 2
+
+
+.PATTERNS
+
+01lL
+10lH
+
+.FAULTS
+
+1X1&
+
+.COVERAGE
+
+4 / 8 = 50.000000 %
+

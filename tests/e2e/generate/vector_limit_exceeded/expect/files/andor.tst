@@ -1,0 +1,17 @@
+
+.VECTORS 2
+
+
+.PATTERNS
+
+110hHL
+010lLL
+
+.FAULTS
+
+&0&1XX
+
+.COVERAGE
+
+6 / 12 = 50.000000 %
+
