@@ -151,6 +151,7 @@ void read_vec(const std::string& path) {
       waistln();
       continue;
     }
+    ungetc(c, vecfile);  // the keyword line is read with its leading dot
     int keyRow = Row();
     std::string key = KeywordLine();
     auto is = [&](const char* word) { return key.compare(1, strlen(word), word) == 0; };
