@@ -29,6 +29,9 @@ bool OutFile::Open(const std::string& path) {
   mode_t mask = umask(0);
   umask(mask);
   fchmod(fd, 0666 & ~mask);
+  // The set must exist before the handler is registered, so that it is
+  // destroyed after the handler has run.
+  Pending();
   static bool registered = (atexit(RemovePending), true);
   (void)registered;
   Pending().insert(tmp_);
