@@ -498,7 +498,7 @@ void netlist::connect(int width, const std::string& netname) {
           patch = idx;
           patchentry = static_cast<int>(entries.size());
         } else if (p == n.rowcount - 1 || n.rows[p]->type == T_BUFF) {
-          if (driver >= 0) prs.fatal("Net " + netname, "Net with more than one driver");
+          if (driver >= 0) prs.fatal(netname, "Net with more than one driver");
           driver = static_cast<int>(entries.size());
         }
         entries.push_back(n.first + p);
@@ -506,7 +506,7 @@ void netlist::connect(int width, const std::string& netname) {
         auto it = portnames.find(lowered(pin));
         if (it == portnames.end()) prs.fail(13, "Port");
         if (nodes[it->second].rows[0]->type == T_INPUT) {
-          if (driver >= 0) prs.fatal("Net " + netname, "Net with more than one driver");
+          if (driver >= 0) prs.fatal(netname, "Net with more than one driver");
           driver = static_cast<int>(entries.size());
         }
         entries.push_back(it->second);
@@ -567,7 +567,7 @@ void netlist::connect(int width, const std::string& netname) {
         e = pn.first;
       }
     }
-    if (driver < 0) prs.fatal("Net " + netname, "Net without a driving pin");
+    if (driver < 0) prs.fatal(netname, "Net without a driving pin");
     int drv = entries[driver];
     getrida(drv)->fanout += static_cast<int>(entries.size()) - 1;
     for (size_t k = 0; k < entries.size(); ++k)
