@@ -42,6 +42,11 @@ bool same_file(const std::string& a, const std::string& b) {
 }  // namespace
 
 netlist::netlist(parser& p) : prs(p) {
+  if (!prs.read_iscas89) open_library();
+  open_output();
+}
+
+void netlist::open_library() {
   BeginProcessing("Loading library file");
   if (!read_file(prs.lib_path, libtext)) {
     const char* env = getenv("EDIF_PARSER");
@@ -74,7 +79,9 @@ netlist::netlist(parser& p) : prs(p) {
     at = eol + 1;
   }
   EndProcessing();
+}
 
+void netlist::open_output() {
   outname = desname + (prs.spec ? ".spec" : prs.iscas85 ? ".cir" : ".agm");
   if (same_file(outname, prs.edif_path) || same_file(outname, prs.lib_path))
     Errors(outname, "Output file would overwrite an input file", -1);

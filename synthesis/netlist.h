@@ -106,6 +106,9 @@ class netlist {
   bool isnode(const rida& r) const;
   void pushnode(tipp* t, int v);
   void write_ag();
+  // ISCAS'89 .bench input (import) and output with its "LineNames" map.
+  void read_iscas89(const std::string& path);
+  void write_iscas89();
   void write();
   void commit();
 
@@ -119,6 +122,8 @@ class netlist {
     bool ff;
   };
   [[noreturn]] void liberr();
+  void open_library();
+  void open_output();
   int resolve(int row);
   tipp* newtipp();
   void checkline(const std::string& text, const std::string& name);

@@ -85,6 +85,19 @@ parser::parser(int argc, char** argv, bool importer_) : importer(importer_) {
     cad_src = "src";
     cad_dst = "dst";
   }
+  if (read_iscas89) {
+    // One netlist file and no library.
+    edif_path = argv[argc - 1];
+    TextOut("PLEASE WAIT! THE ISCAS89 PARSING CAN TAKE TIME!\n\n");
+    BeginProcessing("Loading ISCAS89");
+    std::ifstream in(edif_path, std::ios::binary);
+    struct stat st{};
+    if (!in || stat(edif_path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) Errors(edif_path, "Can't open ISCAS89 file", -1);
+    EndProcessing();
+    desname = design_name(edif_path);
+    nl = std::make_unique<netlist>(*this);
+    return;
+  }
   edif_path = argv[argc - 2];
   lib_path = argv[argc - 1];
   BeginProcessing("Loading EDIF");
@@ -105,6 +118,10 @@ parser::~parser() = default;
 
 void parser::options(int argc, char** argv) {
   int last = argc - 3;  // words 1..argc-3 are options
+  // With the ISCAS'89 input there is one file argument: every word before it is an option.
+  if (importer)
+    for (int i = 1; i <= argc - 2; ++i)
+      if (strcmp(argv[i], "-read_iscas89") == 0) last = argc - 2;
   for (int i = 1; i <= last; ++i) {
     std::string w = argv[i];
     auto value = [&]() -> std::string {
@@ -154,9 +171,6 @@ void parser::options(int argc, char** argv) {
       Errors("Illegal switch", w, -1);
     }
   }
-  // The word before the last may be the ISCAS'89 input switch of import.
-  if (importer && argc >= 3 && read_iscas89 == 0 && strcmp(argv[argc - 2], "-read_iscas89") == 0)
-    ++read_iscas89;
 }
 
 // Combinations that would write the wrong kind of file, and the switches
@@ -169,7 +183,10 @@ void parser::check_options() {
   if (paths) Errors("-paths", "not supported yet", -1);
   if (spec) Errors("-spec", "not supported yet", -1);
   if (iscas89) Errors("-iscas89", "not supported yet", -1);
-  if (read_iscas89) Errors("-read_iscas89", "not supported yet", -1);
+  // The ISCAS'89 input makes a model only; its usage says which switches to leave out.
+  if (read_iscas89 && lib_cell) Errors("Illegal switch", "-lib_cell", -1);
+  if (read_iscas89 && iscas85) Errors("Illegal switch", "-iscas85", -1);
+  if (read_iscas89 && iscas89) Errors("Illegal switch", "-iscas89", -1);
 }
 
 void parser::err() { Error(errmsg[errcode], line ? line : -1); }
@@ -595,6 +612,17 @@ void parser::handleview() {
 }
 
 void parser::run() {
+  if (read_iscas89) {
+    // The ISCAS'89 pipeline: rows from the .bench file, their order, the model.
+    nl->read_iscas89(edif_path);
+    BeginProcessing("Creating simulation order");
+    nl->mkorder();
+    EndProcessing();
+    nl->ag_generate();
+    nl->commit();
+    nl.reset();
+    exit(0);
+  }
   line = 1;
   searchkw("edif");
   skipnmdef();
