@@ -171,3 +171,61 @@ void netlist::read_iscas89(const std::string& path) {
     }
   }
 }
+
+// Writes the flattened design as a .bench netlist, signals numbered by row
+// position.  Branch rows are left out (their readers read the stem), so no
+// BUFF line is written and the header counts match the lines; a design the
+// notation cannot express is refused before anything is written.
+void netlist::write_iscas89() {
+  BeginProcessing("Writing to output file");
+  if (makros.empty()) prs.fatal(cellname, "Design has no rows");
+  const node& m = makros.back();
+  const int count = m.rowcount;
+  auto row = [&](int i) -> const rida& { return *m.rows[i]; };
+  int inputs = 0, outputs = 0;
+  while (inputs < count && row(inputs).type == T_INPUT) ++inputs;
+  while (outputs < count - inputs && row(count - 1 - outputs).type == T_OUTPUT) ++outputs;
+  // The row a reader of row f really reads: branches lead back to their stem.
+  auto source = [&](int f) {
+    int steps = 0;
+    while (row(f).type == T_FROM) {
+      if (row(f).fanin.empty() || ++steps > count) prs.fatal(row(f).name, "Branch without a stem");
+      f = row(f).fanin[0];
+    }
+    return f;
+  };
+  unsigned n[11] = {};
+  for (int i = 0; i < count; ++i) {
+    const rida& r = row(i);
+    if (r.constant) prs.fatal(r.name, "Constants cannot be written in ISCAS'89 format");
+    bool edge = i < inputs || i >= count - outputs;
+    bool expressible = r.type == T_FROM || r.type == T_NOT || (r.type >= T_AND && r.type <= T_NOR) ||
+                       r.type == T_FLIPFLOP;
+    if (!edge && !expressible)
+      prs.fatal(r.name, Format("Row of type %s cannot be written in ISCAS'89 format", nammas[r.type]));
+    if (r.type != T_INPUT && r.fanin.empty()) prs.fatal(r.name, "Row without inputs");
+    if ((r.type == T_NOT || r.type == T_FLIPFLOP) && r.fanin.size() != 1) prs.fatal(r.name, "Row with several inputs");
+    ++n[r.type];
+  }
+  OutFile names;
+  if (!names.Open("LineNames")) Errors("LineNames", "cannot create file", -1);
+  FILE* f = out.fp();
+  unsigned gates = n[T_AND] + n[T_NAND] + n[T_OR] + n[T_NOR];
+  fprintf(f, "# %u inputs\n# %u outputs\n# %u D-type fliflops\n# %u inverters\n", n[T_INPUT], n[T_OUTPUT],
+          n[T_FLIPFLOP], n[T_NOT]);
+  fprintf(f, "# %u gates (%u ANDs + %u NANDS + %u ORs + %u NORS)\n\n", gates, n[T_AND], n[T_NAND], n[T_OR], n[T_NOR]);
+  for (int i = 0; i < inputs; ++i) {
+    fprintf(f, "INPUT(G%d)\n", i);
+    fprintf(names.fp(), "G%d - %s\n", i, row(i).name.c_str());
+  }
+  for (int i = count - outputs; i < count; ++i) fprintf(f, "OUTPUT(G%d)\n", source(row(i).fanin[0]));
+  static const char* const words[] = {"", "NOT(", "AND(", "NAND(", "OR(", "NOR(", "", "", "DFF("};
+  for (int i = inputs; i < count - outputs; ++i) {
+    const rida& r = row(i);
+    if (r.type == T_FROM) continue;
+    fprintf(f, "G%d = %s", i, words[r.type]);
+    for (size_t k = 0; k < r.fanin.size(); ++k)
+      fprintf(f, "G%d%s", source(r.fanin[k]), k + 1 < r.fanin.size() ? ", " : ")\n");
+  }
+  if (!names.Commit()) Errors("LineNames", "cannot create file", -1);
+}

@@ -82,7 +82,7 @@ void netlist::open_library() {
 }
 
 void netlist::open_output() {
-  outname = desname + (prs.spec ? ".spec" : prs.iscas85 ? ".cir" : ".agm");
+  outname = desname + (prs.spec ? ".spec" : prs.iscas89 ? ".bench" : prs.iscas85 ? ".cir" : ".agm");
   if (same_file(outname, prs.edif_path) || same_file(outname, prs.lib_path))
     Errors(outname, "Output file would overwrite an input file", -1);
   BeginProcessing("Creating output file");

@@ -182,7 +182,6 @@ void parser::check_options() {
   if (iscas89 && iscas85) Errors("Illegal switch", "-iscas89", -1);
   if (paths) Errors("-paths", "not supported yet", -1);
   if (spec) Errors("-spec", "not supported yet", -1);
-  if (iscas89) Errors("-iscas89", "not supported yet", -1);
   // The ISCAS'89 input makes a model only; its usage says which switches to leave out.
   if (read_iscas89 && lib_cell) Errors("Illegal switch", "-lib_cell", -1);
   if (read_iscas89 && iscas85) Errors("Illegal switch", "-iscas85", -1);
@@ -646,6 +645,8 @@ void parser::run() {
   if (!top_done) Errors(designs.items[0].value, "Design cell not found in the EDIF file", -1);
   if (iscas85)
     nl->write();
+  else if (iscas89)
+    nl->write_iscas89();
   else
     nl->ag_generate();
   nl->commit();

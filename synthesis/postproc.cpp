@@ -33,7 +33,7 @@ void netlist::postproc() {
     inports2inputs();
     outports2outputs();
     putmakro();
-  } else if (prs.iscas85) {
+  } else if (prs.iscas85 || prs.iscas89) {
     putmakro();
   }
 }
