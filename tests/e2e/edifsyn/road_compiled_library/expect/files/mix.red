@@ -1,0 +1,1 @@
+Node 27 (CONST1_0): sa-1
