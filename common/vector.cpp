@@ -118,6 +118,27 @@ void ReadMarks(std::vector<char>& row, const char* accepted, const char* too_lon
 void readTable(uint32_t r) { ReadMarks(ftable[r], "01Xx/\\&", "Line of table too long"); }
 void readFaults() { ReadMarks(faults, "&01Xx/\\", "FAULTS section too long"); }
 
+// Moves to the next line that begins with '.' and reads it (the text between
+// sections is passed over); false at the end of the file.  `row` is its line.
+bool NextKeyword(std::string& key, int& row) {
+  for (;;) {
+    int c = getc(vecfile);
+    if (c == EOF) return false;
+    if (c == '\n') {
+      ++CurrentRow;
+      continue;
+    }
+    if (c != '.') {
+      waistln();
+      continue;
+    }
+    stepback(c);
+    row = Row();
+    key = KeywordLine();
+    return true;
+  }
+}
+
 // Walks `vcount` rows of a section; a row is read by `read` (or skipped).
 template <class F>
 void ReadRows(const char* section, F read) {
@@ -140,20 +161,9 @@ void read_vec(const std::string& path) {
   FAULT_VECTOR = 0;
   CurrentRow = 1;
   bool haveVectors = false;
-  for (;;) {
-    int c = getc(vecfile);
-    if (c == EOF) break;
-    if (c == '\n') {
-      ++CurrentRow;
-      continue;
-    }
-    if (c != '.') {
-      waistln();
-      continue;
-    }
-    stepback(c);
-    int keyRow = Row();
-    std::string key = KeywordLine();
+  std::string key;
+  int keyRow;
+  while (NextKeyword(key, keyRow)) {
     auto is = [&](const char* word) { return key.compare(1, strlen(word), word) == 0; };
     auto needVectors = [&]() {
       if (!haveVectors) Error("Section before .VECTORS", keyRow);
@@ -203,19 +213,9 @@ void read_faults(const std::string& path) {
   vecfile = fopen(path.c_str(), "rt");
   if (vecfile == nullptr) Errors(path, "Can't open file", -1);
   CurrentRow = 1;
-  for (;;) {
-    int c = getc(vecfile);
-    if (c == EOF) break;
-    if (c == '\n') {
-      ++CurrentRow;
-      continue;
-    }
-    if (c != '.') {
-      waistln();
-      continue;
-    }
-    stepback(c);
-    std::string key = KeywordLine();
+  std::string key;
+  int keyRow;
+  while (NextKeyword(key, keyRow)) {
     if (key.compare(1, 6, "FAULTS") == 0) {
       if (SkipBlankLines()) readFaults();
       FAULT_VECTOR = 1;

@@ -142,16 +142,22 @@ void QueueReaders(uint32_t from) {
   }
 }
 
+// The fault-free pass over packet p, with its detection masks cleared.
+uint32_t* GoodPass(uint32_t p) {
+  uint32_t* pv = pvects[p].data();
+  for (uint32_t g = 0; g < GrpCount; ++g) EvalGraph(g, pv, V_mas.data(), D_mas.data());
+  std::fill(flist[p].sa0.begin(), flist[p].sa0.end(), 0);
+  std::fill(flist[p].sa1.begin(), flist[p].sa1.end(), 0);
+  return pv;
+}
+
 }  // namespace
 
 void psimul_plain() {
   uint32_t P = static_cast<uint32_t>(pvects.size());
   for (uint32_t p = 0; p < P; ++p) {
-    uint32_t* pv = pvects[p].data();
-    for (uint32_t g = 0; g < GrpCount; ++g) EvalGraph(g, pv, V_mas.data(), D_mas.data());
+    uint32_t* pv = GoodPass(p);
     FLIST& fl = flist[p];
-    std::fill(fl.sa0.begin(), fl.sa0.end(), 0);
-    std::fill(fl.sa1.begin(), fl.sa1.end(), 0);
     for (uint32_t g = 0; g < GrpCount; ++g) {
       uint32_t gv = GraphVar(g);
       // The previous graph's step changed nothing below this graph's variable.
@@ -184,11 +190,8 @@ void psimul() {
   }
   uint32_t P = static_cast<uint32_t>(pvects.size());
   for (uint32_t p = 0; p < P; ++p) {
-    uint32_t* pv = pvects[p].data();
-    for (uint32_t g = 0; g < GrpCount; ++g) EvalGraph(g, pv, V_mas.data(), D_mas.data());
+    uint32_t* pv = GoodPass(p);
     FLIST& fl = flist[p];
-    std::fill(fl.sa0.begin(), fl.sa0.end(), 0);
-    std::fill(fl.sa1.begin(), fl.sa1.end(), 0);
     std::copy(pvects[p].begin(), pvects[p].end(), pfltvec.begin());
     for (uint32_t g = 0; g < GrpCount; ++g) {
       uint32_t diff = ALL;
