@@ -4,11 +4,12 @@
 
 #include "mudel.h"
 
-void MakeRandomModel(std::mt19937& rng, const RandomModelShape& s) {
-  InpCount = s.inputs;
-  ConCount = s.constants;
-  GrpCount = s.graphs;
-  OutCount = s.outputs;
+void ResetModel(std::mt19937& rng, uint32_t inputs, uint32_t constants, uint32_t graphs, uint32_t outputs,
+                const char* input_prefix, const char* const_prefix) {
+  InpCount = inputs;
+  ConCount = constants;
+  GrpCount = graphs;
+  OutCount = outputs;
   VarCount = InpCount + ConCount + GrpCount;
   ModelType = 0;
   Vars.assign(VarCount, VarRec{0});
@@ -18,12 +19,16 @@ void MakeRandomModel(std::mt19937& rng, const RandomModelShape& s) {
   NodNames.clear();
   for (uint32_t i = 0; i < InpCount; ++i) {
     Vars[i].v_flags = VF_INPUT;
-    VarNames[i] = "in" + std::to_string(i);
+    VarNames[i] = input_prefix + std::to_string(i);
   }
   for (uint32_t i = InpCount; i < InpCount + ConCount; ++i) {
     Vars[i].v_flags = VF_CONST | ((rng() & 1) ? VF_CONST1 : VF_CONST0);
-    VarNames[i] = "c" + std::to_string(i);
+    VarNames[i] = const_prefix + std::to_string(i);
   }
+}
+
+void MakeRandomModel(std::mt19937& rng, const RandomModelShape& s) {
+  ResetModel(rng, s.inputs, s.constants, s.graphs, s.outputs, "in", "c");
   uint32_t firstOut = GrpCount - OutCount;
   for (uint32_t g = 0; g < GrpCount; ++g) {
     uint32_t var = InpCount + ConCount + g;

@@ -17,6 +17,11 @@ struct RandomModelShape {
 // keeps every invariant of the format (earlier graphs only, forward edges).
 void MakeRandomModel(std::mt19937& rng, const RandomModelShape& shape);
 
+// Sets the counts, clears the model and names the inputs and constants
+// (constant values drawn from rng); the graphs are left to the caller.
+void ResetModel(std::mt19937& rng, uint32_t inputs, uint32_t constants, uint32_t graphs, uint32_t outputs,
+                const char* input_prefix, const char* const_prefix);
+
 // Values of every variable for one input pattern ('x' and other nonzero
 // bytes count as 1).  With fault_node >= 0 that node tests `stuck` instead
 // of its variable's value.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "mudel.h"
+#include "random_model.h"
 
 namespace {
 
@@ -55,25 +56,7 @@ Nodes Build(std::mt19937& rng, uint32_t leaves, uint32_t readable_base, uint32_t
 }  // namespace
 
 void MakeSsbddModel(std::mt19937& rng, const SsbddShape& s) {
-  InpCount = s.inputs;
-  ConCount = s.constants;
-  GrpCount = s.graphs;
-  OutCount = s.outputs;
-  VarCount = InpCount + ConCount + GrpCount;
-  ModelType = 0;
-  Vars.assign(VarCount, VarRec{0});
-  VarNames.assign(VarCount, "");
-  Grps.clear();
-  Nods.clear();
-  NodNames.clear();
-  for (uint32_t i = 0; i < InpCount; ++i) {
-    Vars[i].v_flags = VF_INPUT;
-    VarNames[i] = "i" + std::to_string(i);
-  }
-  for (uint32_t i = InpCount; i < VarCount - GrpCount; ++i) {
-    Vars[i].v_flags = VF_CONST | ((rng() & 1) ? VF_CONST1 : VF_CONST0);
-    VarNames[i] = "k" + std::to_string(i);
-  }
+  ResetModel(rng, s.inputs, s.constants, s.graphs, s.outputs, "i", "k");
   uint32_t first_out = GrpCount - OutCount;
   unread.clear();
   for (uint32_t g = 0; g < GrpCount; ++g) {
