@@ -548,7 +548,7 @@ void parser::handlecell(const std::string& library) {
       warn();
     }
     nl->cellname = cell.substr(0, 255);
-    view_contents = false;
+    view_netlist = view_contents = false;
     while (getkw(kw)) {
       if (stricmp(kw, "view") == 0)
         handleview();
@@ -556,6 +556,8 @@ void parser::handlecell(const std::string& library) {
         endconstruct();
     }
     if (top) {
+      // Without a netlist view the netlist still holds the previous cell.
+      if (!view_netlist) fatal(cell, "Design has no netlist view");
       nl->postproc();
       top_done = true;
     } else if (view_contents) {
@@ -568,7 +570,8 @@ void parser::handlecell(const std::string& library) {
     return;
   }
   if (nl->flipflop()) {
-    nl->putflipflop(libname);
+    // Instances name the cell by its EDIF name, never by its rename.
+    nl->putflipflop(cell);
   } else {
     object o;
     o.name = cell;
@@ -590,6 +593,7 @@ void parser::handleview() {
   }
   searchkw("interface");
   nl->init();
+  view_netlist = true;
   BeginProcessing("Reading ports");
   std::string kw;
   while (getkw(kw)) {

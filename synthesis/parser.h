@@ -69,6 +69,7 @@ class parser {
   bool importer = false;
   int iscas89 = 0, read_iscas89 = 0;
   bool top_done = false;      // the named design has been read
+  bool view_netlist = false;   // the cell in hand has a netlist view
   bool view_contents = false;  // the view in hand had a "contents"
 
   static const char* const errmsg[20];
