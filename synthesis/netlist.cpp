@@ -431,6 +431,10 @@ void netlist::mkdesign() {
 
 // ---------------------------------------------------------------- nets
 
+// A net reading holds at most 256 pins in edifsyn; import takes nets of up to
+// 35999 pins.
+size_t netlist::pinlimit() const { return prs.importer ? 36000 : 257; }
+
 namespace {
 void close_rest(parser& prs) {
   std::string kw;
@@ -518,7 +522,7 @@ void netlist::connect(int width, const std::string& netname) {
         }
         entries.push_back(it->second);
       }
-      if (entries.size() >= 257) prs.fail(17, "");
+      if (entries.size() >= pinlimit()) prs.fail(17, "");
       return true;
     };
     while (prs.getkw(kw)) {
@@ -635,7 +639,7 @@ void netlist::connect2(int one) {
       if (it == portnames.end()) prs.fail(13, "Port");
       entries.push_back(it->second);
     }
-    if (entries.size() + 1 >= 257) prs.fail(17, "");
+    if (entries.size() + 1 >= pinlimit()) prs.fail(17, "");
   }
   close_rest(prs);
   getrida(crow)->fanout += static_cast<int>(entries.size());

@@ -126,6 +126,7 @@ class netlist {
   void open_output();
   int resolve(int row);
   tipp* newtipp();
+  size_t pinlimit() const;
   void checkline(const std::string& text, const std::string& name);
 
   parser& prs;
