@@ -77,6 +77,11 @@ int generate_main(int argc, char** argv) {
           -1);
   const std::string design = argv[argc - 1];
   read_ag(design + ".agm");
+  // The search traces values back to primary inputs; a state variable has
+  // none to reach, so a sequential model is refused rather than searched forever.
+  for (uint32_t v = 0; v < VarCount; ++v)
+    if (Vars[v].v_flags & VF_DELAYED)
+      Errors(design + ".agm", "Model with delayed variables: generate takes combinational models only", -1);
   options(argc, argv);
   // The pattern rows sit below the two work rows of the search: a limit below
   // two leaves no room for a pattern, and the row count must not wrap.

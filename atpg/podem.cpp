@@ -31,18 +31,27 @@ constexpr unsigned char X = 'x';
 
 bool Binary(unsigned char v) { return v != X; }
 
-// Variables already known to have no X-path in the current check: the rows
-// do not change during one check, so a variable that failed once fails again.
+// Variables already visited in the current check: the rows do not change
+// during one check, so a variable reached twice answers the same, and a
+// model whose graphs read delayed variables in a loop is walked once.
 std::vector<uint32_t> xpath_seen;
 uint32_t xpath_stamp = 0;
+std::vector<uint32_t> xpath_stack;
 
-bool XPath(uint32_t var, const unsigned char* good, const unsigned char* faulty) {
-  if (Binary(good[var]) && Binary(faulty[var])) return false;
-  if (var >= VarCount - OutCount) return true;
-  if (xpath_seen[var] == xpath_stamp) return false;
-  for (uint32_t g : NextGrps[var])
-    if (XPath(GraphVar(g), good, faulty)) return true;
-  xpath_seen[var] = xpath_stamp;
+// Whether a path of variables that hold 'x' in either row leads from `start`
+// to a primary output; an explicit stack keeps deep circuits off the call stack.
+bool XPath(uint32_t start, const unsigned char* good, const unsigned char* faulty) {
+  xpath_stack.assign(1, start);
+  while (!xpath_stack.empty()) {
+    uint32_t var = xpath_stack.back();
+    xpath_stack.pop_back();
+    if (Binary(good[var]) && Binary(faulty[var])) continue;
+    if (var >= VarCount - OutCount) return true;
+    if (xpath_seen[var] == xpath_stamp) continue;
+    xpath_seen[var] = xpath_stamp;
+    const std::vector<uint32_t>& next = NextGrps[var];
+    for (size_t k = next.size(); k-- > 0;) xpath_stack.push_back(GraphVar(next[k]));
+  }
   return false;
 }
 
