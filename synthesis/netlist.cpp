@@ -248,7 +248,9 @@ void netlist::pushport() {
     r->name = p.name;
     r->type = static_cast<unsigned char>(type);
     p.rows.push_back(std::move(r));
-    portnames.emplace(lowered(p.name), static_cast<int>(nodes.size()));
+    // Names ignore case, so "a" and "A" are one port.
+    if (!portnames.emplace(lowered(p.name), static_cast<int>(nodes.size())).second)
+      prs.fatal(p.name, "Port defined twice");
     push(std::move(p));
     ++portcount;
   }

@@ -19,6 +19,10 @@ enum {
 };
 extern const char* const nammas[11];
 
+// A name as the model file and the messages show it: array members "c_0 "
+// become "c[0]".
+std::string shown(const std::string& name);
+
 // One line of the netlist.
 struct rida {
   std::string name;

@@ -180,6 +180,7 @@ void parser::check_options() {
   if (paths && gate_level) Errors("Illegal switch", "-gate_level", -1);
   if (paths && iscas85) Errors("Illegal switch", lib_cell ? "-lib_cell" : "-iscas85", -1);
   if (iscas89 && iscas85) Errors("Illegal switch", "-iscas89", -1);
+  if (general && (iscas85 || iscas89)) Errors("Illegal switch", "-general", -1);
   if (paths) Errors("-paths", "not supported yet", -1);
   if (spec) Errors("-spec", "not supported yet", -1);
   // The ISCAS'89 input makes a model only; its usage says which switches to leave out.
@@ -200,7 +201,7 @@ void parser::memerr() {
   line = 0;
   err();
 }
-void parser::fatal(const std::string& t1, const std::string& t2) { Errors(t1, t2, line ? line : -1); }
+void parser::fatal(const std::string& t1, const std::string& t2) { Errors(shown(t1), t2, line ? line : -1); }
 void parser::warn() { Warning(warnmsg[warncode], line ? line : -1); }
 void parser::warn(const std::string& t) { Warnings(t, warnmsg[warncode], line ? line : -1); }
 
@@ -256,7 +257,11 @@ void parser::searchkw(const char* name) {
   }
   int c = peek();
   bool delim = c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '(' || c == ')';
-  if (stricmp(w, name) != 0 || !delim) fail(0, name);
+  if (stricmp(w, name) == 0 && delim) return;
+  // A word that goes on past the keyword names the keyword in lower case.
+  std::string lower = name;
+  if (w.size() > lower.size() && stricmp(w.substr(0, lower.size()), lower) == 0) fail(0, strlwr(lower));
+  fail(0, name);
 }
 
 void parser::endconstruct() {

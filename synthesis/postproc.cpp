@@ -52,7 +52,7 @@ void netlist::findsames() {
       rida* r = nodes[ni].rows[k].get();
       if (!r || r->type != T_INPT) continue;
       if (r->fanin.empty()) {
-        if (!starts_with(r->name, "CONST")) prs.fail(16, nodes[ni].name + ">" + r->name);
+        if (!starts_with(r->name, "CONST")) prs.fail(16, shown(nodes[ni].name + ">" + r->name));
         r->type = T_INPUT;
         r->constant = true;
         r->name += "_" + itoa(constcount++);

@@ -6,19 +6,20 @@
 #include "netlist.h"
 #include "parser.h"
 
-namespace {
-
-// An array member "c_0 " is written as "c[0]".
+// Every array member marker "_<index> " (the only blanks a name can hold)
+// becomes "[<index>]": "c_0 " is shown as "c[0]", "u_1 >Y" as "u[1]>Y".
 std::string shown(const std::string& name) {
-  if (name.size() < 3 || name.back() != ' ') return name;
-  size_t end = name.size() - 1;
-  size_t d = end;
-  while (d > 0 && name[d - 1] >= '0' && name[d - 1] <= '9') --d;
-  if (d == end || d == 0 || name[d - 1] != '_') return name;
-  return name.substr(0, d - 1) + "[" + name.substr(d, end - d) + "]";
+  std::string out;
+  size_t from = 0;
+  for (size_t blank = name.find(' '); blank != std::string::npos; blank = name.find(' ', blank + 1)) {
+    size_t d = blank;
+    while (d > from && name[d - 1] >= '0' && name[d - 1] <= '9') --d;
+    if (d == blank || d <= from || name[d - 1] != '_') continue;
+    out += name.substr(from, d - 1 - from) + "[" + name.substr(d, blank - d) + "]";
+    from = blank + 1;
+  }
+  return out + name.substr(from);
 }
-
-}  // namespace
 
 // The model reader takes lines of at most 254 characters and names between
 // double quotes: a line it could not read back is refused here.
