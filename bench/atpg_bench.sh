@@ -25,15 +25,8 @@ src=$(iscas89_dir)
 [ -d "$src" ] || { echo "no benchmark folder $src" >&2; exit 2; }
 limit=${VECTOR_LIMIT:-3000}
 
-if [ $# -gt 0 ]; then
-  files=(); for c in "$@"; do files+=("$src/$c.bench"); done
-else
-  files=("$src"/*.bench)
-fi
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work" || exit 2
+circuit_files "$src" "$@"
+enter_work_folder
 
 printf "%-10s %-5s %7s %7s %7s %10s %7s %8s %8s %7s\n" circuit level nodes faults tested untestable aborted \
   patterns seconds agree

@@ -23,15 +23,8 @@ src=$(iscas89_dir)
 [ -d "$src" ] || { echo "no benchmark folder $src" >&2; exit 2; }
 patterns=${PATTERNS:-320}
 
-if [ $# -gt 0 ]; then
-  files=(); for c in "$@"; do files+=("$src/$c.bench"); done
-else
-  files=("$src"/*.bench)
-fi
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work" || exit 2
+circuit_files "$src" "$@"
+enter_work_folder
 
 printf "%-10s | %-29s | %-29s | %-29s | %-29s | %s\n" "" "sequential, macro level" "sequential, gate level" \
   "full-scan, macro level" "full-scan, gate level" "benchcheck"

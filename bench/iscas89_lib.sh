@@ -8,6 +8,26 @@ iscas89_dir() {
   echo "${BENCH:-$repo/../shared/benchmarks}/iscas89"
 }
 
+# Sets `files` to the .bench files of the circuits named (e.g. s27 s298), or
+# of every circuit in the folder when none is named.
+circuit_files() {  # folder [circuit ...]
+  local src=$1 c
+  shift
+  files=()
+  if [ $# -gt 0 ]; then
+    for c in "$@"; do files+=("$src/$c.bench"); done
+  else
+    files=("$src"/*.bench)
+  fi
+}
+
+# Moves into a fresh temporary folder (`work`), removed when the script ends.
+enter_work_folder() {
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  cd "$work" || exit 2
+}
+
 # File-name stem for a circuit: import names its model after the input file
 # cut at the first '.', so s208.1 would collide with s208; dots become '_'.
 stem_of() { local b; b=$(basename "$1" .bench); echo "${b//./_}"; }

@@ -41,15 +41,8 @@ if [ $yosys = 1 ] && ! command -v yosys >/dev/null; then
     { echo "yosys could not be installed" >&2; exit 2; }
 fi
 
-if [ $# -gt 0 ]; then
-  files=(); for c in "$@"; do files+=("$src/$c.bench"); done
-else
-  files=("$src"/*.bench)
-fi
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work" || exit 2
+circuit_files "$src" "$@"
+enter_work_folder
 
 # Runs a synthesis program on <edif> <lib> and moves the model to <target>.agm.
 # Sets RUN_STAT to "vars nodes graphs seconds" and RUN_PROG to the program

@@ -8,26 +8,11 @@ runs=${2:-300}
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-model=$(cat "$here/data/c17.agm"; echo .)
-model=${model%.}
-tests=$(cat "$here/data/c17.tst"; printf '\n.TABLE\n\nXX1XXX00X1\nXX1XXX00X1\n\n.FAULTS\n\n&&&&&0&&&&\n'; echo .)
-tests=${tests%.}
+. "$here/fuzz_lib.sh"
+read_into model "$here/data/c17.agm"
+read_into tests "$here/data/c17.tst"
+tests+=$'\n.TABLE\n\nXX1XXX00X1\nXX1XXX00X1\n\n.FAULTS\n\n&&&&&0&&&&\n'
 symbols=('0' '1' '9' ':' '(' ')' '"' '=' ',' $'\n' 'x' 'X' '.' '/' ' ' '-' ';' '&' 'VAR#' 'GRP#' '4000000000' '.VECTORS 99')
-
-mutate() {  # text count -> damaged text
-  local s=$1 n=$2 i pos sym
-  for ((i = 0; i < n; i++)); do
-    pos=$((RANDOM * 32768 + RANDOM))
-    pos=$((pos % (${#s} + 1)))
-    sym=${symbols[$((RANDOM % ${#symbols[@]}))]}
-    case $((RANDOM % 3)) in
-      0) s="${s:0:pos}${sym}${s:pos+1}" ;;  # replace
-      1) s="${s:0:pos}${sym}${s:pos}" ;;    # insert
-      2) s="${s:0:pos}${s:pos+1}" ;;        # delete
-    esac
-  done
-  printf '%s' "$s"
-}
 
 RANDOM=4242
 fail=0

@@ -9,9 +9,11 @@ runs=${2:-300}
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-read_all() { cat "$1"; echo .; }
-edifs=("$(read_all "$here/data/synth/mix.edf")" "$(read_all "$here/data/synth/tiny.edf")")
-lib=$(read_all "$here/data/synth/gates.lib")
+. "$here/fuzz_lib.sh"
+read_into mix "$here/data/synth/mix.edf"
+read_into tiny "$here/data/synth/tiny.edf"
+edifs=("$mix" "$tiny")
+read_into lib "$here/data/synth/gates.lib"
 symbols=('(' ')' '"' ' ' $'\n' '0' '1' '-3' '%' '&' '_' '999999999999' '(array q 3)' '(member a 7)'
   '(rename x "y")' 'instance' 'net' 'joined' 'portRef' 'cellRef' 'INPUT' 'OUTPUT' 'GENERIC' '(portRef A)'
   'from' 'flipflop' 'inpt' '"FLIPFLOP"' '127' '2147483648' $'\t')
@@ -20,32 +22,17 @@ optsets=("edifsyn -tool orcad -vdd VCC" "edifsyn -gate_level -tool orcad -vdd VC
   "import -tool orcad -tool cadence -gnd VCC" "edifsyn -tool orcad -iscas85" "import -tool orcad -general"
   "edifsyn -gate_level")
 
-mutate() {  # text count -> damaged text
-  local s=$1 n=$2 i pos sym
-  for ((i = 0; i < n; i++)); do
-    pos=$((RANDOM * 32768 + RANDOM))
-    pos=$((pos % (${#s} + 1)))
-    sym=${symbols[$((RANDOM % ${#symbols[@]}))]}
-    case $((RANDOM % 3)) in
-      0) s="${s:0:pos}${sym}${s:pos+1}" ;;  # replace
-      1) s="${s:0:pos}${sym}${s:pos}" ;;    # insert
-      2) s="${s:0:pos}${s:pos+1}" ;;        # delete
-    esac
-  done
-  printf '%s' "${s%.}"
-}
-
 RANDOM=2718
 fail=0
 for ((r = 0; r < runs; r++)); do
   rm -rf "$work/run" && mkdir "$work/run"
   edif=${edifs[$((r % ${#edifs[@]}))]}
   if ((r % 3 == 2)); then
-    printf '%s' "${edif%.}" >"$work/run/d.edf"
+    printf '%s' "$edif" >"$work/run/d.edf"
     mutate "$lib" $((1 + RANDOM % 4)) >"$work/run/d.lib"
   else
     mutate "$edif" $((1 + RANDOM % 4)) >"$work/run/d.edf"
-    printf '%s' "${lib%.}" >"$work/run/d.lib"
+    printf '%s' "$lib" >"$work/run/d.lib"
   fi
   read -r -a opts <<<"${optsets[$((r / ${#edifs[@]} % ${#optsets[@]}))]}"
   (cd "$work/run" && timeout 20 "$bindir/${opts[0]}" "${opts[@]:1}" d.edf d.lib >out 2>err </dev/null)
