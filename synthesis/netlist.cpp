@@ -98,7 +98,8 @@ void netlist::open_output() {
     std::string name;
     if (!std::getline(std::cin, name)) name.clear();
     if (!name.empty() && name.back() == '\r') name.pop_back();
-    targetname = name.substr(0, 131);
+    if (name.size() > 131) Error("Target cell name longer than 131 characters", -1);
+    targetname = name;
   }
 }
 
