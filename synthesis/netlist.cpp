@@ -443,7 +443,41 @@ void close_rest(parser& prs) {
   std::string kw;
   while (prs.getkw(kw)) prs.endconstruct();
 }
+
+// Position of a pin among an instance's rows (names ignore case), or -1.
+int pinpos(const node& n, const std::string& pin) {
+  for (int k = 0; k < n.rowcount; ++k)
+    if (n.rows[k] && stricmp(n.rows[k]->name, pin) == 0) return k;
+  return -1;
+}
 }  // namespace
+
+// The rest of a port reference after its pin name: the index of the node
+// that its "instanceRef" names, or -1 for a port of the design.
+int netlist::refinstance() {
+  std::string iname, kw;
+  bool inst = false;
+  while (prs.getkw(kw)) {
+    if (stricmp(kw, "instanceref") == 0) {
+      prs._getnmref(iname);
+      inst = true;
+      close_rest(prs);
+    } else {
+      prs.endconstruct();
+    }
+  }
+  if (!inst) return -1;
+  auto it = hash->find(lowered(iname));
+  if (it == hash->end()) prs.fail(13, "Instance");
+  return it->second;
+}
+
+// The node of a port of the design, by name.
+int netlist::portnode(const std::string& pin) {
+  auto it = portnames.find(lowered(pin));
+  if (it == portnames.end()) prs.fail(13, "Port");
+  return it->second;
+}
 
 // A net's reading attaches `driver` as the one fan-in of a reading pin.
 static void attach(parser& prs, rida* row, int driver) {
@@ -476,29 +510,10 @@ void netlist::connect(int width, const std::string& netname) {
     int driver = -1, patch = -1, patchentry = -1;
     // One port reference: its entry, or false when the net is abandoned.
     auto ref = [&](std::string pin) -> bool {
-      std::string iname, k2;
-      bool inst = false;
-      while (prs.getkw(k2)) {
-        if (stricmp(k2, "instanceref") == 0) {
-          prs._getnmref(iname);
-          inst = true;
-          close_rest(prs);
-        } else {
-          prs.endconstruct();
-        }
-      }
-      if (inst) {
-        int idx = -1;
-        auto it = hash->find(lowered(iname));
-        if (it != hash->end()) idx = it->second;
-        if (idx < 0) prs.fail(13, "Instance");
+      int idx = refinstance();
+      if (idx >= 0) {
         node& n = nodes[idx];
-        int p = -1;
-        for (int k = 0; k < n.rowcount; ++k)
-          if (n.rows[k] && stricmp(n.rows[k]->name, pin) == 0) {
-            p = k;
-            break;
-          }
+        int p = pinpos(n, pin);
         if (p < 0) {
           if (isripper(idx)) return true;
           prs.warncode = 4;
@@ -517,13 +532,12 @@ void netlist::connect(int width, const std::string& netname) {
         }
         entries.push_back(n.first + p);
       } else {
-        auto it = portnames.find(lowered(pin));
-        if (it == portnames.end()) prs.fail(13, "Port");
-        if (nodes[it->second].rows[0]->type == T_INPUT) {
+        int port = portnode(pin);
+        if (nodes[port].rows[0]->type == T_INPUT) {
           if (driver >= 0) prs.fatal(netname, "Net with more than one driver");
           driver = static_cast<int>(entries.size());
         }
-        entries.push_back(it->second);
+        entries.push_back(port);
       }
       if (entries.size() >= pinlimit()) prs.fail(17, "");
       return true;
@@ -613,34 +627,15 @@ void netlist::connect2(int one) {
   while (prs.getkw(kw)) {
     if (stricmp(kw, "globalportref") == 0) prs.fail(12, "GlobalPortRef");
     if (stricmp(kw, "portref") != 0) prs.fail(0, "PortRef");
-    std::string pin, iname, k2;
+    std::string pin;
     prs._getnmref(pin);
-    bool inst = false;
-    while (prs.getkw(k2)) {
-      if (stricmp(k2, "instanceref") == 0) {
-        prs._getnmref(iname);
-        inst = true;
-        close_rest(prs);
-      } else {
-        prs.endconstruct();
-      }
-    }
-    if (inst) {
-      auto it = hash->find(lowered(iname));
-      if (it == hash->end()) prs.fail(13, "Instance");
-      node& n = nodes[it->second];
-      int p = -1;
-      for (int k = 0; k < n.rowcount; ++k)
-        if (n.rows[k] && stricmp(n.rows[k]->name, pin) == 0) {
-          p = k;
-          break;
-        }
+    int idx = refinstance();
+    if (idx >= 0) {
+      int p = pinpos(nodes[idx], pin);
       if (p < 0) prs.fail(13, "Port of an instance");
-      entries.push_back(n.first + p);
+      entries.push_back(nodes[idx].first + p);
     } else {
-      auto it = portnames.find(lowered(pin));
-      if (it == portnames.end()) prs.fail(13, "Port");
-      entries.push_back(it->second);
+      entries.push_back(portnode(pin));
     }
     if (entries.size() + 1 >= pinlimit()) prs.fail(17, "");
   }

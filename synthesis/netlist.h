@@ -131,6 +131,8 @@ class netlist {
   int resolve(int row);
   tipp* newtipp();
   size_t pinlimit() const;
+  int refinstance();
+  int portnode(const std::string& pin);
   void checkline(const std::string& text, const std::string& name);
 
   parser& prs;

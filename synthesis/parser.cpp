@@ -319,17 +319,25 @@ void parser::getident(std::string& buf) {
   }
 }
 
-void parser::getnmref(std::string& buf) {
+// A name: a plain identifier or "(name id ...)", both read here (result
+// false); any other construct is opened and its keyword left in `kw` for the
+// caller (result true).
+bool parser::namedform(std::string& name, std::string& kw) {
   skipws();
-  if (peek() == '(') {
-    std::string kw;
-    getkw(kw);
-    if (stricmp(kw, "name") != 0) fail(0, "Name Reference");
-    getident(buf);
-    endconstruct();
-  } else {
-    getident(buf);
+  if (peek() != '(') {
+    getident(name);
+    return false;
   }
+  getkw(kw);
+  if (stricmp(kw, "name") != 0) return true;
+  getident(name);
+  endconstruct();
+  return false;
+}
+
+void parser::getnmref(std::string& buf) {
+  std::string kw;
+  if (namedform(buf, kw)) fail(0, "Name Reference");
 }
 
 long parser::getint() {
@@ -381,17 +389,9 @@ void parser::getstring(std::string& buf) {
 
 void parser::getnmdef(std::string& name, std::string& rename) {
   rename.clear();
-  skipws();
-  if (peek() != '(') {
-    getident(name);
-    return;
-  }
   std::string kw;
-  getkw(kw);
-  if (stricmp(kw, "name") == 0) {
-    getident(name);
-    endconstruct();
-  } else if (stricmp(kw, "rename") == 0) {
+  if (!namedform(name, kw)) return;
+  if (stricmp(kw, "rename") == 0) {
     getnmref(name);
     skipws();
     if (peek() == '"') getstring(rename);
@@ -431,17 +431,9 @@ int parser::_getnmdef(std::string& name) {
 }
 
 void parser::_getnmref(std::string& name) {
-  skipws();
-  if (peek() != '(') {
-    getident(name);
-    return;
-  }
   std::string kw;
-  getkw(kw);
-  if (stricmp(kw, "name") == 0) {
-    getident(name);
-    endconstruct();
-  } else if (stricmp(kw, "member") == 0) {
+  if (!namedform(name, kw)) return;
+  if (stricmp(kw, "member") == 0) {
     getnmref(name);
     long index = getint();
     if (index < 0) fail(0, "integer token");

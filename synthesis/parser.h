@@ -32,6 +32,7 @@ class parser {
   void searchend();
   void skipnmdef();
   void getident(std::string& buf);
+  bool namedform(std::string& name, std::string& kw);
   void getnmref(std::string& buf);
   long getint();
   void getstring(std::string& buf);
