@@ -80,8 +80,4 @@ for f in "${files[@]}"; do
   done
   rm -f "$stem"*
 done
-if [ ${#notes[@]} -gt 0 ]; then
-  echo
-  printf "%s\n" "${notes[@]}"
-fi
-exit $failed
+finish

@@ -72,8 +72,4 @@ for f in "${files[@]}"; do
   echo "$line$verdicts"
   rm -f "$stem"*
 done
-if [ ${#notes[@]} -gt 0 ]; then
-  echo
-  printf "%s\n" "${notes[@]}"
-fi
-exit $failed
+finish

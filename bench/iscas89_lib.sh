@@ -28,6 +28,16 @@ enter_work_folder() {
   cd "$work" || exit 2
 }
 
+# Prints the notes gathered in `notes` after a blank line and ends the script
+# with the status in `failed`.
+finish() {
+  if [ ${#notes[@]} -gt 0 ]; then
+    echo
+    printf "%s\n" "${notes[@]}"
+  fi
+  exit "$failed"
+}
+
 # File-name stem for a circuit: import names its model after the input file
 # cut at the first '.', so s208.1 would collide with s208; dots become '_'.
 stem_of() { local b; b=$(basename "$1" .bench); echo "${b//./_}"; }

@@ -169,8 +169,4 @@ if [ "$scale" != none ] && [ -f "$src/$scale.bench" ]; then
   done
 fi
 
-if [ ${#notes[@]} -gt 0 ]; then
-  echo
-  printf "%s\n" "${notes[@]}"
-fi
-exit $failed
+finish

@@ -384,39 +384,29 @@ bool converter::hastopop() const {
   return false;
 }
 
-size_t converter::leftclosed(size_t star) {
+// The bound of the product around the '*' at `star` on one side (step -1:
+// left, +1: right): the first bracket that opens the product's group, or the
+// first '+' at the product's own depth.
+size_t converter::closedside(size_t star, int step) {
+  const char inner = step < 0 ? ')' : '(';  // opens a nested group on the way
   int depth = 0;
-  for (size_t j = star; j-- > 0;) {
-    char c = expr[j];
-    if (c == ')') {
+  for (long j = static_cast<long>(star) + step; j >= 0 && j < static_cast<long>(expr.size()); j += step) {
+    char c = expr[static_cast<size_t>(j)];
+    if (c == inner) {
       ++depth;
-    } else if (c == '(') {
-      if (depth == 0) return j;
+    } else if (c == '(' || c == ')') {
+      if (depth == 0) return static_cast<size_t>(j);
       --depth;
     } else if (c == '+' && depth == 0) {
-      return j;
+      return static_cast<size_t>(j);
     }
   }
   errcode = E_EXPR;
   err();
 }
 
-size_t converter::rightclosed(size_t star) {
-  int depth = 0;
-  for (size_t j = star + 1; j < expr.size(); ++j) {
-    char c = expr[j];
-    if (c == '(') {
-      ++depth;
-    } else if (c == ')') {
-      if (depth == 0) return j;
-      --depth;
-    } else if (c == '+' && depth == 0) {
-      return j;
-    }
-  }
-  errcode = E_EXPR;
-  err();
-}
+size_t converter::leftclosed(size_t star) { return closedside(star, -1); }
+size_t converter::rightclosed(size_t star) { return closedside(star, 1); }
 
 void converter::bracket(size_t left, size_t right) {
   insertch(right, ')');

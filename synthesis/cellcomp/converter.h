@@ -68,6 +68,7 @@ class converter {
   void checkexpr();
   void unnegate();
   bool hastopop() const;
+  size_t closedside(size_t star, int step);
   size_t leftclosed(size_t star);
   size_t rightclosed(size_t star);
   void bracket(size_t left, size_t right);
