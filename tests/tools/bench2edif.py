@@ -108,18 +108,18 @@ def main():
         for n, kind, args in gates:
             f.write("%s = %s(%s)\n" % (n, kind, ", ".join(args)))
 
-    cells = sorted({cell_of(kind, len(args)) for _, kind, args in gates})
+    # Every cell used, with the gate type and fan-in it stands for.
+    cells = sorted({(cell_of(kind, len(args)), kind, len(args)) for _, kind, args in gates})
     ops = {"AND": ("*", False), "NAND": ("*", True), "OR": ("+", False), "NOR": ("+", True)}
     with open(stem + ".cells", "w") as f:
-        for c in cells:
+        for c, kind, width in cells:
             if c == "DFF":
                 continue
             if c == "INV":
                 f.write("GATE INV Y = !A0;\n")
                 continue
-            kind, width = re.match(r"([A-Z]+)(\d+)$", c).groups()
             op, inv = ops[kind]
-            expr = op.join(pins(c, int(width)))
+            expr = op.join(pins(c, width))
             f.write("GATE %s Y = %s;\n" % (c, "!(%s)" % expr if inv else expr))
 
     with open(stem + ".ff", "w") as f:
@@ -140,8 +140,7 @@ def main():
     with open(stem + ".edf", "w") as f:
         f.write("(edif %s\n  (edifVersion 2 0 0)\n  (edifLevel 0)\n  (keywordMap (keywordLevel 0))\n" % stem)
         f.write("  (external GATES\n    (edifLevel 0)\n    (technology (numberDefinition))\n")
-        for c in cells:
-            width = 1 if c in ("INV", "DFF") else int(re.search(r"\d+$", c).group())
+        for c, _, width in cells:
             ports = " ".join("(port %s (direction INPUT))" % p for p in pins(c, width))
             out = "Q" if c == "DFF" else "Y"
             f.write("    (cell %s (cellType GENERIC)\n      (view net (viewType NETLIST)\n"
