@@ -1,0 +1,21 @@
+
+.VECTORS 2
+
+.PATTERNS
+
+010lLH
+1x1hH
+
+.TABLE
+
+0X1XXX
+XXXXX1
+
+.FAULTS
+
+0x1/&X
+
+.COVERAGE
+
+5 / 12 = 41.666667 %
+
