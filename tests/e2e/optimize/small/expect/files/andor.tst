@@ -1,0 +1,8 @@
+.VECTORS 4
+
+.PATTERNS
+
+000xxx
+101xxx
+110xxx
+1x1xxx
