@@ -1,0 +1,15 @@
+
+.VECTORS 0
+
+
+.PATTERNS
+
+
+.FAULTS
+
+XX
+
+.COVERAGE
+
+0 / 4 = 0.000000 %
+
