@@ -22,7 +22,9 @@ TEST(Values, ValueForms) {
   for (const Case& c : cases) {
     uint32_t v = 12345;
     EXPECT_EQ(ParseValue(c.word, v), c.ok) << c.word;
-    if (c.ok) EXPECT_EQ(v, c.value) << c.word;
+    if (c.ok) {
+      EXPECT_EQ(v, c.value) << c.word;
+    }
   }
 }
 

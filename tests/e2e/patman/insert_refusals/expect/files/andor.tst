@@ -1,0 +1,8 @@
+
+.VECTORS 2
+
+
+.PATTERNS
+
+011lHL
+110hHL
