@@ -95,7 +95,8 @@ int generate_main(int argc, char** argv) {
   redundant_file = fopen(red_path.c_str(), "wt+");
   if (!redundant_file) Errors(red_path, "Can't create file", -1);
 
-  vcount = VectorLim + 2;
+  // The two work rows of the search; pattern rows are added as tests are found.
+  vcount = 2;
   functionals = 0;
   alloc_vec();
   tg_preprocess();

@@ -20,6 +20,13 @@ uint32_t READ_FAULT_TABLE = 1;
 uint32_t CurrentRow = 0;
 std::string gener_poly, gener_init, analyser_poly, analyser_init, analyser_state, cstp_poly, cstp_init;
 
+std::vector<unsigned char> BlankRow() {
+  std::vector<unsigned char> row(VarCount, 0);
+  for (uint32_t i = InpCount + ConCount; i < VarCount; ++i) row[i] = 'x';
+  for (uint32_t i = InpCount; i < InpCount + ConCount; ++i) row[i] = (Vars[i].v_flags & VF_CONST0) ? 0 : 1;
+  return row;
+}
+
 namespace {
 
 FILE* vecfile = nullptr;  // the reader's open file
@@ -47,14 +54,6 @@ std::string KeywordLine() {
   while ((c = getc(vecfile)) != EOF && c != '\n') s.push_back(static_cast<char>(c));
   ++CurrentRow;
   return s;
-}
-
-// Fresh rows: graph columns not set ('x'), constants from the model.
-std::vector<unsigned char> BlankRow() {
-  std::vector<unsigned char> row(VarCount, 0);
-  for (uint32_t i = InpCount + ConCount; i < VarCount; ++i) row[i] = 'x';
-  for (uint32_t i = InpCount; i < InpCount + ConCount; ++i) row[i] = (Vars[i].v_flags & VF_CONST0) ? 0 : 1;
-  return row;
 }
 
 // Skips lines that begin with white space; returns false at end of file.
