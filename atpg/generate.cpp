@@ -6,10 +6,13 @@
 #include <cstring>
 #include <string>
 
+#include <sys/stat.h>
+
 #include "fsimul.h"
 #include "generator.h"
 #include "messages.h"
 #include "mudel.h"
+#include "outfile.h"
 #include "podem.h"
 #include "testsim.h"
 #include "vector.h"
@@ -91,9 +94,14 @@ int generate_main(int argc, char** argv) {
       Errors("Illegal vector limit (at least 2)", vector_limit_text, -1);
   }
 
+  // The list of untestable faults is a result like the patterns: it replaces
+  // an earlier list only when the run writes its patterns.
   const std::string red_path = design + ".red";
-  redundant_file = fopen(red_path.c_str(), "wt+");
-  if (!redundant_file) Errors(red_path, "Can't create file", -1);
+  struct stat st{};
+  OutFile red;
+  if ((stat(red_path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) || !red.Open(red_path))
+    Errors(red_path, "Can't create file", -1);
+  redundant_file = red.fp();
 
   // The two work rows of the search; pattern rows are added as tests are found.
   vcount = 2;
@@ -118,7 +126,8 @@ int generate_main(int argc, char** argv) {
 
   vcount = vektoreid;
   write_result(design + ".tst");
-  if (fclose(redundant_file) != 0) Errors(red_path, "Can't create file", -1);
+  redundant_file = nullptr;
+  if (!red.Commit()) Errors(red_path, "Can't create file", -1);
   if (end == GenerateEnd::VectorLimit) {
     // The patterns found so far are written; the run still reports failure.
     Warning("Vector limit exceeded", -1);
