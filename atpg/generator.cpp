@@ -43,11 +43,13 @@ void PrintSummary(uint32_t untestable, uint64_t backtracks) {
   uint32_t tested = CountDetected(faults, false);
   uint32_t total = 2 * NodCount;
   uint32_t aborted = total - tested - untestable;
-  long double coverage = static_cast<long double>(tested) / total * 100;
+  // A model without nodes has no faults: nothing is covered, 0 %.
+  long double coverage = total == 0 ? 0 : static_cast<long double>(tested) / total * 100;
   // With every fault untestable the efficiency is not a number; the same
   // "nan" on every platform, whatever sign a 0/0 would carry.
-  long double efficiency = total == untestable ? std::numeric_limits<long double>::quiet_NaN()
-                                               : static_cast<long double>(tested) / (total - untestable) * 100;
+  long double efficiency = total == 0            ? 0
+                           : total == untestable ? std::numeric_limits<long double>::quiet_NaN()
+                                                 : static_cast<long double>(tested) / (total - untestable) * 100;
   TextOut(Format("\nTested %u                                    \nUntestable %u\nAborted %u\n"
                  "Fault coverage: %Lf %%\nFault efficiency: %Lf %%\n%u Vectors\n%llu Backtracks\n",
                  tested, untestable, aborted, coverage, efficiency, vektoreid,

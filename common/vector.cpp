@@ -138,12 +138,21 @@ bool NextKeyword(std::string& key, int& row) {
   }
 }
 
+// True when a line follows that is not a keyword line.
+bool RowLineAhead() {
+  int c = getc(vecfile);
+  stepback(c);
+  return c != EOF && c != '.';
+}
+
 // Walks `vcount` rows of a section; a row is read by `read` (or skipped).
+// Rows without columns (a model without inputs or nodes) are written as empty
+// lines, so there every line up to the next keyword is a row.
 template <class F>
-void ReadRows(const char* section, F read) {
+void ReadRows(const char* section, bool no_columns, F read) {
   uint32_t r = 0;
   while (r < vcount) {
-    if (!SkipBlankLines()) Errors(section, "Too few rows in section", Row());
+    if (!(no_columns ? RowLineAhead() : SkipBlankLines())) Errors(section, "Too few rows in section", Row());
     if (!read(r)) Errors(section, "Too few rows in section", Row());
     ++r;
   }
@@ -181,11 +190,11 @@ void read_vec(const std::string& path) {
       functionals = static_cast<uint32_t>(n < 0 ? 0 : n);
     } else if (is("PATTERNS")) {
       needVectors();
-      ReadRows(".PATTERNS", [](uint32_t r) { return readPattern(r); });
+      ReadRows(".PATTERNS", InpCount == 0, [](uint32_t r) { return readPattern(r); });
     } else if (is("TABLE")) {
       needVectors();
       if (READ_FAULT_TABLE) {
-        ReadRows(".TABLE", [](uint32_t r) {
+        ReadRows(".TABLE", NodCount == 0, [](uint32_t r) {
           readTable(r);
           return true;
         });
@@ -290,13 +299,14 @@ void write_vec(const std::string& path, int mode) {
     const std::vector<char> none(NodCount, 'X');  // when the table was not loaded
     for (uint32_t v = 0; v < vcount; ++v) {
       const std::vector<char>& row = v < ftable.size() ? ftable[v] : none;
-      fwrite(row.data(), 1, NodCount, f);
+      // A model without nodes has empty rows, whose data() may be null.
+      if (NodCount) fwrite(row.data(), 1, NodCount, f);
       fputc('\n', f);
     }
   }
   if (mode != 2 && mode != 6 && mode != 7) {
     fputs("\n.FAULTS\n\n", f);
-    fwrite(faults.data(), 1, NodCount, f);
+    if (NodCount) fwrite(faults.data(), 1, NodCount, f);
     uint32_t count = CountDetected(faults, mode == 5);
     uint32_t total = 2 * NodCount;
     // A model without nodes has no faults to cover: 0 %, not a division by zero.
