@@ -72,6 +72,7 @@ bool SkipBlankLines() {
 
 // Pattern row r; false when the file ends before the row is complete.
 bool readPattern(uint32_t r) {
+  if (r == vects.size()) vects.push_back(BlankRow());
   std::vector<unsigned char>& row = vects[r];
   for (uint32_t i = 0; i < InpCount; ++i) {
     int c = getc(vecfile);
@@ -114,7 +115,10 @@ void ReadMarks(std::vector<char>& row, const char* accepted, const char* too_lon
 
 // Table marks include the transition marks, so files written with delay
 // marks read back whole.
-void readTable(uint32_t r) { ReadMarks(ftable[r], "01Xx/\\&", "Line of table too long"); }
+void readTable(uint32_t r) {
+  if (r == ftable.size()) ftable.emplace_back(NodCount, 'X');
+  ReadMarks(ftable[r], "01Xx/\\&", "Line of table too long");
+}
 void readFaults() { ReadMarks(faults, "&01Xx/\\", "FAULTS section too long"); }
 
 // Moves to the next line that begins with '.' and reads it (the text between
@@ -169,6 +173,7 @@ void read_vec(const std::string& path) {
   FAULT_VECTOR = 0;
   CurrentRow = 1;
   bool haveVectors = false;
+  bool havePatterns = false;
   std::string key;
   int keyRow;
   while (NextKeyword(key, keyRow)) {
@@ -180,17 +185,20 @@ void read_vec(const std::string& path) {
       long long n = AtoiAt(key, 8);
       if (n < 0 || n > 0xffffffffLL) Error("Bad number of vectors", keyRow);
       vcount = static_cast<uint32_t>(n);
-      vects.assign(vcount, BlankRow());
+      // Rows are made as their lines are read, so the count alone costs no
+      // memory: a count without the rows behind it is refused below.
+      vects.clear();
       ftable.clear();
-      if (READ_FAULT_TABLE) ftable.assign(vcount, std::vector<char>(NodCount, 'X'));
       faults.assign(NodCount, 'X');
       haveVectors = true;
+      havePatterns = false;
     } else if (is("FUNCTIONAL")) {
       long long n = AtoiAt(key, 11);
       functionals = static_cast<uint32_t>(n < 0 ? 0 : n);
     } else if (is("PATTERNS")) {
       needVectors();
       ReadRows(".PATTERNS", InpCount == 0, [](uint32_t r) { return readPattern(r); });
+      havePatterns = true;
     } else if (is("TABLE")) {
       needVectors();
       if (READ_FAULT_TABLE) {
@@ -211,6 +219,9 @@ void read_vec(const std::string& path) {
       Error("Unknown keyword", keyRow);
     }
   }
+  // The patterns a .VECTORS count announces must be in the file.
+  if (haveVectors && vcount > 0 && !havePatterns) Errors(".PATTERNS", "Too few rows in section", Row());
+  if (haveVectors && READ_FAULT_TABLE) ftable.resize(vcount, std::vector<char>(NodCount, 'X'));
   fclose(vecfile);
   vecfile = nullptr;
   EndProcessing();
