@@ -1,5 +1,6 @@
 // generate: deterministic test-pattern generation for combinational SSBDD
 // models, with fault dropping by simulation of every new pattern.
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,14 +16,14 @@
 #include "outfile.h"
 #include "podem.h"
 #include "testsim.h"
+#include "textnum.h"
 #include "vector.h"
 
 namespace {
 
 std::string InFile;
 const char* vector_limit_text = nullptr;  // as given, for the range check
-
-uint32_t Number(const char* text) { return static_cast<uint32_t>(strtol(text, nullptr, 10)); }
+long long vector_limit = 0;
 
 void options(int argc, char** argv) {
   for (int i = 1; i < argc - 1; ++i) {
@@ -30,10 +31,12 @@ void options(int argc, char** argv) {
     if (arg[0] != '-') Errors("Illegal option", arg, -1);
     const char* word = arg + 1;
     if (strcmp(word, "backtracks") == 0) {
-      BacktrackLim = Number(argv[++i]);
+      BacktrackLim = static_cast<uint32_t>(NumberOption(argv[++i], 0, UINT32_MAX));
     } else if (strcmp(word, "vector_limit") == 0) {
+      // Any whole number here; its range is checked once all options are read.
       vector_limit_text = argv[++i];
-      VectorLim = Number(vector_limit_text);
+      vector_limit = NumberOption(vector_limit_text, LLONG_MIN, LLONG_MAX);
+      VectorLim = static_cast<uint32_t>(vector_limit);
     } else if (strcmp(word, "infile") == 0) {
       InFile = argv[++i];
     } else if (strcmp(word, "fault_table") == 0) {
@@ -88,11 +91,8 @@ int generate_main(int argc, char** argv) {
   options(argc, argv);
   // The pattern rows sit below the two work rows of the search: a limit below
   // two leaves no room for a pattern, and the row count must not wrap.
-  if (vector_limit_text) {
-    long limit = strtol(vector_limit_text, nullptr, 10);
-    if (limit < 2 || limit > static_cast<long>(UINT32_MAX - 2))
-      Errors("Illegal vector limit (at least 2)", vector_limit_text, -1);
-  }
+  if (vector_limit_text && (vector_limit < 2 || vector_limit > static_cast<long long>(UINT32_MAX - 2)))
+    Errors("Illegal vector limit (at least 2)", vector_limit_text, -1);
 
   // The list of untestable faults is a result like the patterns: it replaces
   // an earlier list only when the run writes its patterns.
