@@ -5,9 +5,9 @@
 # and limit the wall-clock seconds and the peak memory (MB) of each build and
 # whether the .tst, the .red and the terminal output are byte-identical.
 # The earlier build runs under a memory cap (OLD_MEM_KB, default 8000000):
-# where it cannot run at the large limit, the new large-limit files are
-# compared with the earlier build's default files instead, which is the same
-# run when the default limit was not reached ("same as default").
+# where it cannot run at the large limit, it runs again with a limit just
+# above the number of patterns the new build found, which is the same run
+# when that limit is not reached ("identical at limit N"; old figures "-").
 # Usage: generate_store.sh <bindir> <earlier bindir> [circuit ...]
 set -u
 [ $# -ge 2 ] || { echo "usage: $0 <bindir> <earlier bindir> [circuit ...]" >&2; exit 2; }
@@ -33,7 +33,7 @@ run_gen() {  # bindir folder design mem_kb [options...]
   (cd "$dir" && ulimit -v "$mem" && /usr/bin/time -o time.txt -f "%e %M" "$bin/generate" "$@" "$design" >out 2>&1)
   local status=$?
   sed -i -E 's/(Time, used by process: )[0-9.]+ /\1T /' "$dir/out"
-  RUN="$status $(awk '{ printf "%.2f %.0f", $1, $2 / 1024 }' "$dir/time.txt" 2>/dev/null)"
+  RUN="$status $(tail -n 1 "$dir/time.txt" | awk '{ printf "%.2f %.0f", $1, $2 / 1024 }')"
 }
 
 same() {  # folder folder design
@@ -65,8 +65,10 @@ for f in "${files[@]}"; do
       if [ "$old_status" = "$new_status" ] && same old_$limit new_$limit "$design"; then
         verdict=identical
       elif [ $limit != default ] && [ "$old_status" != 0 ] && grep -q "Out of memory" old_$limit/out &&
-           same old_default new_$limit "$design"; then
-        verdict="same as default (earlier build out of memory)"
+           found=$(awk '/ Vectors$/ { print $1 }' new_$limit/out) && [ -n "$found" ] &&
+           run_gen "$oldbin" old_fit "$design" "$old_mem" -vector_limit $((found + 1)) &&
+           [ "${RUN%% *}" = "$new_status" ] && same old_fit new_$limit "$design"; then
+        verdict="identical at limit $((found + 1)) (earlier build out of memory at $limit)"
         old_sec=-
         old_mb=-
       else
