@@ -1,25 +1,29 @@
 // generate: deterministic test-pattern generation for combinational SSBDD
 // models, with fault dropping by simulation of every new pattern.
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include <sys/stat.h>
+
 #include "fsimul.h"
 #include "generator.h"
 #include "messages.h"
 #include "mudel.h"
+#include "outfile.h"
 #include "podem.h"
 #include "testsim.h"
+#include "textnum.h"
 #include "vector.h"
 
 namespace {
 
 std::string InFile;
 const char* vector_limit_text = nullptr;  // as given, for the range check
-
-uint32_t Number(const char* text) { return static_cast<uint32_t>(strtol(text, nullptr, 10)); }
+long long vector_limit = 0;
 
 void options(int argc, char** argv) {
   for (int i = 1; i < argc - 1; ++i) {
@@ -27,10 +31,12 @@ void options(int argc, char** argv) {
     if (arg[0] != '-') Errors("Illegal option", arg, -1);
     const char* word = arg + 1;
     if (strcmp(word, "backtracks") == 0) {
-      BacktrackLim = Number(argv[++i]);
+      BacktrackLim = static_cast<uint32_t>(NumberOption(argv[++i], 0, UINT32_MAX));
     } else if (strcmp(word, "vector_limit") == 0) {
+      // Any whole number here; its range is checked once all options are read.
       vector_limit_text = argv[++i];
-      VectorLim = Number(vector_limit_text);
+      vector_limit = NumberOption(vector_limit_text, LLONG_MIN, LLONG_MAX);
+      VectorLim = static_cast<uint32_t>(vector_limit);
     } else if (strcmp(word, "infile") == 0) {
       InFile = argv[++i];
     } else if (strcmp(word, "fault_table") == 0) {
@@ -85,17 +91,20 @@ int generate_main(int argc, char** argv) {
   options(argc, argv);
   // The pattern rows sit below the two work rows of the search: a limit below
   // two leaves no room for a pattern, and the row count must not wrap.
-  if (vector_limit_text) {
-    long limit = strtol(vector_limit_text, nullptr, 10);
-    if (limit < 2 || limit > static_cast<long>(UINT32_MAX - 2))
-      Errors("Illegal vector limit (at least 2)", vector_limit_text, -1);
-  }
+  if (vector_limit_text && (vector_limit < 2 || vector_limit > static_cast<long long>(UINT32_MAX - 2)))
+    Errors("Illegal vector limit (at least 2)", vector_limit_text, -1);
 
+  // The list of untestable faults is a result like the patterns: it replaces
+  // an earlier list only when the run writes its patterns.
   const std::string red_path = design + ".red";
-  redundant_file = fopen(red_path.c_str(), "wt+");
-  if (!redundant_file) Errors(red_path, "Can't create file", -1);
+  struct stat st{};
+  OutFile red;
+  if ((stat(red_path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) || !red.Open(red_path))
+    Errors(red_path, "Can't create file", -1);
+  redundant_file = red.fp();
 
-  vcount = VectorLim + 2;
+  // The two work rows of the search; pattern rows are added as tests are found.
+  vcount = 2;
   functionals = 0;
   alloc_vec();
   tg_preprocess();
@@ -116,8 +125,12 @@ int generate_main(int argc, char** argv) {
   EndTimer();
 
   vcount = vektoreid;
+  // The list is written out before the patterns are put in place, so a write
+  // error in it keeps the previous pair.
+  if (fflush(redundant_file) != 0 || ferror(redundant_file)) Errors(red_path, "Can't create file", -1);
   write_result(design + ".tst");
-  if (fclose(redundant_file) != 0) Errors(red_path, "Can't create file", -1);
+  redundant_file = nullptr;
+  if (!red.Commit()) Errors(red_path, "Can't create file", -1);
   if (end == GenerateEnd::VectorLimit) {
     // The patterns found so far are written; the run still reports failure.
     Warning("Vector limit exceeded", -1);

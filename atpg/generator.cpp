@@ -27,15 +27,29 @@ void ResetWorkRows() {
   }
 }
 
+// The store grows as patterns are found, so the limit costs nothing until it
+// is reached.  Pattern rows come first and the two work rows stay last (a
+// row keeps its buffer when the list of rows grows, so the search's rows only
+// change place).  The list and the fault table grow by doubling.
+void StorePatternRow() {
+  if (vektoreid + 2 == vcount) {
+    vects.insert(vects.end() - 2, BlankRow());
+    ++vcount;
+  }
+  while (ftable.size() <= vektoreid) ftable.emplace_back(NodCount, 'X');
+}
+
 void PrintSummary(uint32_t untestable, uint64_t backtracks) {
   uint32_t tested = CountDetected(faults, false);
   uint32_t total = 2 * NodCount;
   uint32_t aborted = total - tested - untestable;
-  long double coverage = static_cast<long double>(tested) / total * 100;
+  // A model without nodes has no faults: nothing is covered, 0 %.
+  long double coverage = total == 0 ? 0 : static_cast<long double>(tested) / total * 100;
   // With every fault untestable the efficiency is not a number; the same
   // "nan" on every platform, whatever sign a 0/0 would carry.
-  long double efficiency = total == untestable ? std::numeric_limits<long double>::quiet_NaN()
-                                               : static_cast<long double>(tested) / (total - untestable) * 100;
+  long double efficiency = total == 0            ? 0
+                           : total == untestable ? std::numeric_limits<long double>::quiet_NaN()
+                                                 : static_cast<long double>(tested) / (total - untestable) * 100;
   TextOut(Format("\nTested %u                                    \nUntestable %u\nAborted %u\n"
                  "Fault coverage: %Lf %%\nFault efficiency: %Lf %%\n%u Vectors\n%llu Backtracks\n",
                  tested, untestable, aborted, coverage, efficiency, vektoreid,
@@ -51,7 +65,6 @@ GenerateEnd generate() {
   reached_code1 = 0;
   SetFsimulDropping();
   uint32_t graph = 0;
-  const uint32_t good_row = GoodRow();
   for (uint32_t node = 0; node < NodCount; ++node) {
     while (node >= Grps[graph].g_beg + Grps[graph].g_len) ++graph;
     const bool inverted = Nods[node].n_flags & 1u;
@@ -70,8 +83,10 @@ GenerateEnd generate() {
       if (result == 0) {
         const uint32_t rows_for_patterns = TPFFlag ? VectorLim : VectorLim - 1;
         if (vektoreid >= rows_for_patterns) return GenerateEnd::VectorLimit;
+        StorePatternRow();
         std::vector<unsigned char>& pattern = vects[vektoreid];
-        for (uint32_t i = 0; i < InpCount; ++i) pattern[i] = vects[good_row][i];
+        const std::vector<unsigned char>& good = vects[GoodRow()];
+        for (uint32_t i = 0; i < InpCount; ++i) pattern[i] = good[i];
         if (TPFFlag) {
           if (mark == 'X' || mark == 'x')
             mark = digit;

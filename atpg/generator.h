@@ -8,7 +8,7 @@ extern uint32_t VectorLim;
 extern int FaultTable;
 extern int TPFFlag;
 extern uint32_t vektoreid;     // patterns stored so far
-extern FILE* redundant_file;   // the open ".red" list of untestable faults
+extern FILE* redundant_file;   // the ".red" list of untestable faults being written
 
 // Outcome of the fault loop.
 enum class GenerateEnd { Done, VectorLimit };

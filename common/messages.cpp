@@ -1,5 +1,6 @@
 #include "messages.h"
 
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -98,6 +99,10 @@ void EndTimer() {
 }
 
 int RunProgram(int (*body)(int, char**), int argc, char** argv) {
+  // A write past the file-size limit must fail like any other write error
+  // (EFBIG), so the output path reports it and removes its temporary file,
+  // instead of the signal ending the process on the spot.
+  signal(SIGXFSZ, SIG_IGN);
   try {
     return body(argc, argv);
   } catch (const std::bad_alloc&) {

@@ -23,5 +23,6 @@ void EndTimer();
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 // Runs a program body and turns any failed allocation into the fatal
-// "Out of memory" error, so no program needs its own handler.
+// "Out of memory" error, so no program needs its own handler.  A write past
+// the file-size limit fails with an error instead of ending the process.
 int RunProgram(int (*body)(int, char**), int argc, char** argv);

@@ -20,6 +20,13 @@ uint32_t READ_FAULT_TABLE = 1;
 uint32_t CurrentRow = 0;
 std::string gener_poly, gener_init, analyser_poly, analyser_init, analyser_state, cstp_poly, cstp_init;
 
+std::vector<unsigned char> BlankRow() {
+  std::vector<unsigned char> row(VarCount, 0);
+  for (uint32_t i = InpCount + ConCount; i < VarCount; ++i) row[i] = 'x';
+  for (uint32_t i = InpCount; i < InpCount + ConCount; ++i) row[i] = (Vars[i].v_flags & VF_CONST0) ? 0 : 1;
+  return row;
+}
+
 namespace {
 
 FILE* vecfile = nullptr;  // the reader's open file
@@ -49,14 +56,6 @@ std::string KeywordLine() {
   return s;
 }
 
-// Fresh rows: graph columns not set ('x'), constants from the model.
-std::vector<unsigned char> BlankRow() {
-  std::vector<unsigned char> row(VarCount, 0);
-  for (uint32_t i = InpCount + ConCount; i < VarCount; ++i) row[i] = 'x';
-  for (uint32_t i = InpCount; i < InpCount + ConCount; ++i) row[i] = (Vars[i].v_flags & VF_CONST0) ? 0 : 1;
-  return row;
-}
-
 // Skips lines that begin with white space; returns false at end of file.
 bool SkipBlankLines() {
   for (;;) {
@@ -73,6 +72,7 @@ bool SkipBlankLines() {
 
 // Pattern row r; false when the file ends before the row is complete.
 bool readPattern(uint32_t r) {
+  if (r == vects.size()) vects.push_back(BlankRow());
   std::vector<unsigned char>& row = vects[r];
   for (uint32_t i = 0; i < InpCount; ++i) {
     int c = getc(vecfile);
@@ -115,7 +115,10 @@ void ReadMarks(std::vector<char>& row, const char* accepted, const char* too_lon
 
 // Table marks include the transition marks, so files written with delay
 // marks read back whole.
-void readTable(uint32_t r) { ReadMarks(ftable[r], "01Xx/\\&", "Line of table too long"); }
+void readTable(uint32_t r) {
+  if (r == ftable.size()) ftable.emplace_back(NodCount, 'X');
+  ReadMarks(ftable[r], "01Xx/\\&", "Line of table too long");
+}
 void readFaults() { ReadMarks(faults, "&01Xx/\\", "FAULTS section too long"); }
 
 // Moves to the next line that begins with '.' and reads it (the text between
@@ -139,12 +142,21 @@ bool NextKeyword(std::string& key, int& row) {
   }
 }
 
+// True when a line follows that is not a keyword line.
+bool RowLineAhead() {
+  int c = getc(vecfile);
+  stepback(c);
+  return c != EOF && c != '.';
+}
+
 // Walks `vcount` rows of a section; a row is read by `read` (or skipped).
+// Rows without columns (a model without inputs or nodes) are written as empty
+// lines, so there every line up to the next keyword is a row.
 template <class F>
-void ReadRows(const char* section, F read) {
+void ReadRows(const char* section, bool no_columns, F read) {
   uint32_t r = 0;
   while (r < vcount) {
-    if (!SkipBlankLines()) Errors(section, "Too few rows in section", Row());
+    if (!(no_columns ? RowLineAhead() : SkipBlankLines())) Errors(section, "Too few rows in section", Row());
     if (!read(r)) Errors(section, "Too few rows in section", Row());
     ++r;
   }
@@ -161,6 +173,7 @@ void read_vec(const std::string& path) {
   FAULT_VECTOR = 0;
   CurrentRow = 1;
   bool haveVectors = false;
+  bool havePatterns = false;
   std::string key;
   int keyRow;
   while (NextKeyword(key, keyRow)) {
@@ -172,21 +185,24 @@ void read_vec(const std::string& path) {
       long long n = AtoiAt(key, 8);
       if (n < 0 || n > 0xffffffffLL) Error("Bad number of vectors", keyRow);
       vcount = static_cast<uint32_t>(n);
-      vects.assign(vcount, BlankRow());
+      // Rows are made as their lines are read, so the count alone costs no
+      // memory: a count without the rows behind it is refused below.
+      vects.clear();
       ftable.clear();
-      if (READ_FAULT_TABLE) ftable.assign(vcount, std::vector<char>(NodCount, 'X'));
       faults.assign(NodCount, 'X');
       haveVectors = true;
+      havePatterns = false;
     } else if (is("FUNCTIONAL")) {
       long long n = AtoiAt(key, 11);
       functionals = static_cast<uint32_t>(n < 0 ? 0 : n);
     } else if (is("PATTERNS")) {
       needVectors();
-      ReadRows(".PATTERNS", [](uint32_t r) { return readPattern(r); });
+      ReadRows(".PATTERNS", InpCount == 0, [](uint32_t r) { return readPattern(r); });
+      havePatterns = true;
     } else if (is("TABLE")) {
       needVectors();
       if (READ_FAULT_TABLE) {
-        ReadRows(".TABLE", [](uint32_t r) {
+        ReadRows(".TABLE", NodCount == 0, [](uint32_t r) {
           readTable(r);
           return true;
         });
@@ -203,6 +219,9 @@ void read_vec(const std::string& path) {
       Error("Unknown keyword", keyRow);
     }
   }
+  // The patterns a .VECTORS count announces must be in the file.
+  if (haveVectors && vcount > 0 && !havePatterns) Errors(".PATTERNS", "Too few rows in section", Row());
+  if (haveVectors && READ_FAULT_TABLE) ftable.resize(vcount, std::vector<char>(NodCount, 'X'));
   fclose(vecfile);
   vecfile = nullptr;
   EndProcessing();
@@ -291,13 +310,14 @@ void write_vec(const std::string& path, int mode) {
     const std::vector<char> none(NodCount, 'X');  // when the table was not loaded
     for (uint32_t v = 0; v < vcount; ++v) {
       const std::vector<char>& row = v < ftable.size() ? ftable[v] : none;
-      fwrite(row.data(), 1, NodCount, f);
+      // A model without nodes has empty rows, whose data() may be null.
+      if (NodCount) fwrite(row.data(), 1, NodCount, f);
       fputc('\n', f);
     }
   }
   if (mode != 2 && mode != 6 && mode != 7) {
     fputs("\n.FAULTS\n\n", f);
-    fwrite(faults.data(), 1, NodCount, f);
+    if (NodCount) fwrite(faults.data(), 1, NodCount, f);
     uint32_t count = CountDetected(faults, mode == 5);
     uint32_t total = 2 * NodCount;
     // A model without nodes has no faults to cover: 0 %, not a division by zero.

@@ -23,6 +23,9 @@ void read_vec(const std::string& path);
 void read_faults(const std::string& path);
 void write_vec(const std::string& path, int mode);
 void alloc_vec();
+// A fresh pattern row: inputs 0, graph columns not set ('x'), constants from
+// the model.
+std::vector<unsigned char> BlankRow();
 void free_vec();
 
 // Coverage count of a fault row: '0' and '1' (or, with delay marks, '/' and

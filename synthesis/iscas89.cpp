@@ -207,7 +207,6 @@ void netlist::write_iscas89() {
     if ((r.type == T_NOT || r.type == T_FLIPFLOP) && r.fanin.size() != 1) prs.fatal(r.name, "Row with several inputs");
     ++n[r.type];
   }
-  OutFile names;
   if (!names.Open("LineNames")) Errors("LineNames", "cannot create file", -1);
   FILE* f = out.fp();
   unsigned gates = n[T_AND] + n[T_NAND] + n[T_OR] + n[T_NOR];
@@ -227,5 +226,4 @@ void netlist::write_iscas89() {
     for (size_t k = 0; k < r.fanin.size(); ++k)
       fprintf(f, "G%d%s", source(r.fanin[k]), k + 1 < r.fanin.size() ? ", " : ")\n");
   }
-  if (!names.Commit()) Errors("LineNames", "cannot create file", -1);
 }

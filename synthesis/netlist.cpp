@@ -85,6 +85,8 @@ void netlist::open_output() {
   outname = desname + (prs.spec ? ".spec" : prs.iscas89 ? ".bench" : prs.iscas85 ? ".cir" : ".agm");
   if (same_file(outname, prs.edif_path) || same_file(outname, prs.lib_path))
     Errors(outname, "Output file would overwrite an input file", -1);
+  if (prs.iscas89 && (same_file("LineNames", prs.edif_path) || same_file("LineNames", prs.lib_path)))
+    Errors("LineNames", "Output file would overwrite an input file", -1);
   BeginProcessing("Creating output file");
   if (!out.Open(outname)) {
     prs.line = 0;
@@ -103,7 +105,17 @@ void netlist::open_output() {
   }
 }
 
-void netlist::commit() { CommitOutput(out, outname); }
+void netlist::commit() {
+  const bool with_names = names.fp() != nullptr;
+  // Both files are written out before either is put in place, so a write
+  // error leaves the previous pair.
+  if (with_names) {
+    if (fflush(out.fp()) != 0 || ferror(out.fp())) Errors(outname, "Can't create output file", -1);
+    if (fflush(names.fp()) != 0 || ferror(names.fp())) Errors("LineNames", "cannot create file", -1);
+  }
+  CommitOutput(out, outname);
+  if (with_names && !names.Commit()) Errors("LineNames", "cannot create file", -1);
+}
 
 void netlist::liberr() {
   prs.line = 0;

@@ -141,6 +141,7 @@ class netlist {
   std::unordered_map<std::string, libentry> libindex;
   int isflipflop = 0;
   OutFile out;
+  OutFile names;  // "LineNames" of the .bench output, put in place with it
 
   std::vector<node> nodes;
   int rowcount = 0;

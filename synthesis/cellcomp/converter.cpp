@@ -28,6 +28,7 @@ const char* const converter::errmsg[] = {
     "Gate defined twice",
     "Name used twice in gate",
     "Library file and library source are the same file",
+    "Control character in name or expression",
 };
 
 namespace {
@@ -154,6 +155,8 @@ void converter::ungetch(int c) {
 // like any other.
 bool converter::isblankch(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+bool converter::iscontrolch(int c) { return !isblankch(c) && ((c >= 0 && c < 0x20) || c == 0x7f); }
+
 void converter::skipline() {
   int c;
   do c = getch();
@@ -203,6 +206,10 @@ void converter::getname() {
   if (quoted) c = getch();
   cellname.clear();
   while (c != EOF && !isblankch(c)) {
+    if (iscontrolch(c)) {
+      errcode = E_CONTROL;
+      err();
+    }
     if (cellname.size() == kMaxName + (quoted ? 1 : 0)) err();
     cellname += static_cast<char>(c);
     c = getch();
@@ -250,6 +257,10 @@ void converter::getexpr() {
       err();
     }
     if (isblankch(c)) continue;
+    if (iscontrolch(c)) {
+      errcode = E_CONTROL;
+      err();
+    }
     if (outname.size() == kMaxOutName) {
       errcode = E_NAMELONG;
       err();
@@ -259,6 +270,10 @@ void converter::getexpr() {
   if (equals) {
     while ((c = getch()) != EOF && c != ';') {
       if (isblankch(c)) continue;
+      if (iscontrolch(c)) {
+        errcode = E_CONTROL;
+        err();
+      }
       if (expr.size() == kMaxExpr) {
         errcode = E_EXPRLONG;
         err();

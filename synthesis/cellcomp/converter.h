@@ -36,7 +36,7 @@ class converter {
   enum {
     E_SWITCH, E_SOURCE, E_CREATE, E_MEMORY, E_GATENAME, E_EXPRLONG, E_NUMBER,
     E_NAMELONG, E_EXPR, E_UNKNOWN, E_NOEXPR, E_NOOUTNAME, E_NOEQUALS, E_ROWS,
-    E_OPERANDS, E_CELLTWICE, E_NAMETWICE, E_SAMEFILE
+    E_OPERANDS, E_CELLTWICE, E_NAMETWICE, E_SAMEFILE, E_CONTROL
   };
   static const char* const errmsg[];
 
@@ -56,6 +56,9 @@ class converter {
   int getch();
   void ungetch(int c);
   static bool isblankch(int c);
+  // A control character other than a blank: it would cut or merge names
+  // in the library, so it is refused in names and expressions.
+  static bool iscontrolch(int c);
   void skipline();
   bool getkw();
   void gethead();
