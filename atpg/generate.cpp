@@ -90,9 +90,11 @@ int generate_main(int argc, char** argv) {
       Errors(design + ".agm", "Model with delayed variables: generate takes combinational models only", -1);
   options(argc, argv);
   // The pattern rows sit below the two work rows of the search: a limit below
-  // two leaves no room for a pattern, and the row count must not wrap.
+  // two leaves no room for a pattern, and the row count must not wrap.  The
+  // range is checked once all options are read, as -test_per_fault after the
+  // limit replaces it.
   if (vector_limit_text && (vector_limit < 2 || vector_limit > static_cast<long long>(UINT32_MAX - 2)))
-    Errors("Illegal vector limit (at least 2)", vector_limit_text, -1);
+    Errors("Illegal option", vector_limit_text, -1);
 
   // The list of untestable faults is a result like the patterns: it replaces
   // an earlier list only when the run writes its patterns.
