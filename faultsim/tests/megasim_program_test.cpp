@@ -3,6 +3,7 @@
 // random runs must be reproducible and re-simulate unchanged.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -178,7 +179,14 @@ INSTANTIATE_TEST_SUITE_P(
                       OptionSet{"-drop_faults -fault_table -split 2 -split_prev -split_range K",
                                 Expect::SameFaultsTableSubset},
                       OptionSet{"-fault_stats", Expect::StatsMatchTable},
-                      OptionSet{"-fault_stats -split 3 -split_prev", Expect::StatsMatchTable}));
+                      OptionSet{"-fault_stats -split 3 -split_prev", Expect::StatsMatchTable}),
+    [](const ::testing::TestParamInfo<OptionSet>& info) {
+      std::string name;
+      for (const char* c = info.param.options; *c; ++c)
+        if (isalnum(static_cast<unsigned char>(*c))) name += *c;
+        else if (*c == ' ') name += '_';
+      return name.empty() ? std::string("defaults") : name;
+    });
 
 // Random runs: one seed gives one stream of patterns, whatever the packet
 // size; the written file is what analyze re-simulates unchanged.

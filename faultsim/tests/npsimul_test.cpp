@@ -137,6 +137,12 @@ INSTANTIATE_TEST_SUITE_P(
                       SimRun{0, 4, BUILD_KEEP_PREV, true}, SimRun{0, 5, BUILD_KEEP_PREV, false},
                       SimRun{SIM_DROP, 0, 0, true}, SimRun{SIM_DROP | SIM_TABLE, 0, 0, true},
                       SimRun{SIM_DROP, 3, BUILD_KEEP_PREV, true}, SimRun{SIM_DROP | SIM_TABLE, 2, BUILD_SLICE, true},
-                      SimRun{SIM_STATS, 0, 0, true}, SimRun{SIM_STATS, 3, BUILD_KEEP_PREV, true}));
+                      SimRun{SIM_STATS, 0, 0, true}, SimRun{SIM_STATS, 3, BUILD_KEEP_PREV, true}),
+    [](const ::testing::TestParamInfo<SimRun>& info) {
+      const SimRun& r = info.param;
+      std::string name = (r.mode & SIM_STATS) ? "stats" : (r.mode & SIM_TABLE) ? "drop_table" : (r.mode & SIM_DROP) ? "drop" : "table";
+      name += r.slices ? "_" + std::to_string(r.slices) + (r.build == BUILD_KEEP_PREV ? "_slices_kept" : "_slices") : "_whole";
+      return name + (r.shortcut ? "" : "_every_formula");
+    });
 
 }  // namespace
