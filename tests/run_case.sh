@@ -21,7 +21,7 @@ trap 'rm -rf "$work"' EXIT
 stdin_file=/dev/null
 [ -f "$case_dir/stdin" ] && stdin_file="$case_dir/stdin"
 
-normalise() { sed -E 's/(Time, used by process: )[0-9.]+ /\1T /'; }
+normalise() { sed -E 's/(Time, used by process: )[0-9.]+ /\1T /; s/(\*\*\* TOTAL TIME: )[0-9.]+ /\1T /'; }
 
 (
   cd "$work" || exit 99

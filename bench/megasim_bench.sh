@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# megasim against analyze on the full-scan ISCAS'89 models: for every circuit
+# its full-scan view is synthesised by `import -read_iscas89` at macro and
+# gate level, one file of random patterns is drawn once with a fixed seed,
+# and analyze, megasim and megasim -drop_faults each simulate a copy of it.
+# Prints per model its nodes and patterns, the seconds of each whole run and
+# of the timed steps (analyze: simulation; megasim: topology and simulation),
+# the ratios megasim/analyze (whole run, timed steps) and whether megasim's
+# file is identical to analyze's (dropping: the same fault row and coverage).
+# The last column says whether megasim's sliced runs (-split 2 at half the
+# internal graphs, -split 4 at the estimated bounds, both also with
+# -split_prev) and a run with -packet_size 2 write analyze's file as well; an
+# estimate that leaves a slice empty is refused by megasim and noted.
+# Usage: megasim_bench.sh <bindir> [circuit ...]   (e.g. s27 s298; default all)
+# Environment: BENCH (benchmark folder, default ../shared/benchmarks of the
+# repository), PATTERNS (default 3200), SEED (default 2026).
+set -u
+[ $# -ge 1 ] || { echo "usage: $0 <bindir> [circuit ...]" >&2; exit 2; }
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/iscas89_lib.sh"
+bindir=$(cd "$1" && pwd) || exit 2
+shift
+for p in import analyze megasim; do
+  if [ ! -x "$bindir/$p" ]; then
+    echo "$p not found in $bindir: megasim benchmark skipped"
+    exit 0
+  fi
+done
+src=$(iscas89_dir)
+[ -d "$src" ] || { echo "no benchmark folder $src" >&2; exit 2; }
+patterns=${PATTERNS:-3200}
+seed=${SEED:-2026}
+
+circuit_files "$src" "$@"
+enter_work_folder
+
+# Runs a program in the current folder; sets SECS (wall clock) and STEPS (sum
+# of the program's own "Time, used by process" lines after the first
+# `skip` of them).  Returns the program's status.
+timed() {  # skip log program args...
+  local skip=$1 log=$2 t0 t1 status
+  shift 2
+  t0=$(date +%s.%N)
+  "$@" >"$log" 2>&1
+  status=$?
+  t1=$(date +%s.%N)
+  SECS=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }')
+  STEPS=$(awk -v skip="$skip" '/^Time, used by process:/ { if (++n > skip) s += $5 } END { printf "%.2f", s }' "$log")
+  return $status
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
+faults_of() { sed -n '/^\.FAULTS/,$p' "$1"; }
+
+printf "%-10s %-5s %7s %8s | %8s %8s | %8s %8s | %8s | %6s %6s | %9s %9s %8s\n" circuit level nodes patterns \
+  analyze steps megasim steps drop ratio steps identical drop_same variants
+failed=0
+notes=()
+for f in "${files[@]}"; do
+  [ -f "$f" ] || { echo "$(basename "$f"): no such circuit" >&2; failed=1; continue; }
+  circuit=$(basename "$f" .bench)
+  stem=$(stem_of "$f")_fs
+  bash "$here/fullscan.sh" "$f" >"$stem.bench"
+  for level in macro gate; do
+    d=${stem}_$level
+    if ! synth "$bindir" "$stem" $level "$d"; then
+      if accepted_refusal "$stem.bench" "$d.log"; then
+        printf "%-10s %-5s refused by import\n" "$circuit" $level
+        notes+=("$circuit $level: $REFUSAL")
+      else
+        printf "%-10s %-5s import FAILED\n" "$circuit" $level
+        failed=1
+      fi
+      continue
+    fi
+    nodes=$(awk '/^STAT#/ { print $2; exit }' "$d.agm")
+    if ! "$bindir/megasim" -random "$patterns" -random_seed "$seed" "$d" >"$d.draw" 2>&1; then
+      printf "%-10s %-5s drawing patterns FAILED\n" "$circuit" $level
+      failed=1
+      continue
+    fi
+    mv "$d.tst" patterns.tst
+    cp "$d.agm" ana.agm && cp patterns.tst ana.tst
+    timed 0 ana.log "$bindir/analyze" ana || { notes+=("$circuit $level: analyze failed"); failed=1; continue; }
+    a_secs=$SECS a_steps=$STEPS
+    cp patterns.tst "$d.tst"
+    timed 1 mega.log "$bindir/megasim" "$d" || { notes+=("$circuit $level: megasim failed"); failed=1; continue; }
+    m_secs=$SECS m_steps=$STEPS
+    identical=no
+    cmp -s "$d.tst" ana.tst && identical=yes
+    cp patterns.tst "$d.tst"
+    timed 1 drop.log "$bindir/megasim" -drop_faults "$d" || { notes+=("$circuit $level: megasim -drop_faults failed"); failed=1; continue; }
+    d_secs=$SECS
+    drop_same=no
+    [ "$(faults_of "$d.tst")" = "$(faults_of ana.tst)" ] && [ "$(grep '^Covered' drop.log)" = "$(grep '^Covered' ana.log)" ] && drop_same=yes
+    variants=yes
+    half=$(( $(awk '/^STAT#/ { print $6 - $12; exit }' "$d.agm") / 2 ))
+    for opts in "-split 2 -split_range $half" "-split 2 -split_prev -split_range $half" "-split 4" "-split 4 -split_prev" \
+      "-packet_size 2"; do
+      cp patterns.tst "$d.tst"
+      if ! "$bindir/megasim" $opts "$d" >variant.log 2>&1; then
+        if grep -q "Illegal split range" variant.log && [[ "$opts" != *split_range* ]]; then
+          notes+=("$circuit $level $opts: the estimate leaves a slice empty (refused)")
+        else
+          variants=no
+        fi
+        continue
+      fi
+      cmp -s "$d.tst" ana.tst || variants=no
+    done
+    [ $identical = yes ] && [ $drop_same = yes ] && [ $variants = yes ] ||
+      { failed=1; notes+=("$circuit $level: results differ from analyze"); }
+    printf "%-10s %-5s %7s %8s | %8s %8s | %8s %8s | %8s | %6s %6s | %9s %9s %8s\n" "$circuit" $level "$nodes" "$patterns" \
+      "$a_secs" "$a_steps" "$m_secs" "$m_steps" "$d_secs" "$(ratio "$m_secs" "$a_secs")" "$(ratio "$m_steps" "$a_steps")" \
+      $identical $drop_same $variants
+    rm -f "$d.tst" ana.tst patterns.tst
+  done
+  rm -f "$stem"*
+done
+finish

@@ -1,0 +1,321 @@
+#include "npsimul.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "messages.h"
+#include "mudel.h"
+#include "topology.h"
+#include "vector.h"
+
+namespace mega {
+
+std::vector<std::vector<uint32_t>> pvects;
+std::vector<std::vector<uint32_t>> pfltvec;
+std::vector<uint32_t> V, S, L, D;
+std::vector<int> droppedGraphs;
+std::vector<uint32_t> droppedFaults0, droppedFaults1;
+int droppedGraphsCount = 0;
+
+}  // namespace mega
+
+std::vector<uint64_t> FaultStats0, FaultStats1;
+bool formulaShortcut = true;
+
+using namespace mega;
+
+namespace {
+
+const uint32_t ALL = 0xffffffffu;
+
+uint32_t Words() { return vcount ? (vcount - 1) / 32 + 1 : 0; }
+
+// Bits of word w that stand for existing patterns.
+uint32_t ValidMask(uint32_t w) {
+  uint32_t left = vcount - 32 * w;
+  return left >= 32 ? ALL : (1u << left) - 1;
+}
+
+// Merges one detected mark into a fault status entry: the other polarity
+// makes '&', no mark is replaced.
+inline void Merge(char& f, char m) {
+  if (f == 'X' || f == 'x')
+    f = m;
+  else if ((f == '0' && m == '1') || (f == '1' && m == '0'))
+    f = '&';
+}
+
+void pack() {
+  uint32_t W = Words();
+  for (uint32_t w = 0; w < W; ++w) {
+    std::vector<uint32_t>& pv = pvects[w];
+    for (uint32_t k = 0; k < InpCount; ++k) {
+      uint32_t bits = 0;
+      for (uint32_t j = 0; j < 32; ++j) {
+        uint32_t v = 32 * w + j;
+        if (v < vcount && vects[v][k] != 0) bits |= 1u << j;
+      }
+      pv[k] = bits;
+    }
+    for (uint32_t k = InpCount; k < InpCount + ConCount; ++k) pv[k] = (Vars[k].v_flags & VF_CONST0) ? 0 : ALL;
+  }
+}
+
+// Re-evaluates graph m with each argument's change applied to its node.
+uint32_t calculate_ssbdd(const Formula* f, const uint32_t* values) {
+  uint32_t m = static_cast<uint32_t>(f->member);
+  uint32_t b = Grps[m].g_beg, n = Grps[m].g_len;
+  const int32_t* args = f->args.data();
+  uint32_t* Dt = D.data();
+  for (uint32_t i = n; i-- > 0;) {
+    const NodRec& nd = Nods[b + i];
+    uint32_t v = V[b + i];
+    if (args[i] >= 0) v ^= calculations[static_cast<uint32_t>(args[i])];
+    uint32_t one = nd.n_dst[1] ? Dt[nd.n_dst[1]] : ALL;
+    uint32_t zero = nd.n_dst[0] ? Dt[nd.n_dst[0]] : 0;
+    Dt[i] = (v & one) | (~v & zero);
+  }
+  return Dt[0] ^ values[GraphVar(m)];
+}
+
+uint32_t calculate_formula(const Formula* f, const uint32_t* values, uint32_t w) {
+  switch (f->kind) {
+    case FormulaKind::Node:
+      return calculations[static_cast<uint32_t>(f->source)] & S[static_cast<uint32_t>(f->index)];
+    case FormulaKind::Prev: {
+      uint32_t saved = (!f->history.empty() && w < f->history.size()) ? f->history[w] : f->saved;
+      return calculations[static_cast<uint32_t>(f->source)] & saved;
+    }
+    case FormulaKind::Graph: {
+      bool any = false;
+      for (int32_t a : f->args)
+        if (a >= 0 && calculations[static_cast<uint32_t>(a)] != 0) {
+          any = true;
+          break;
+        }
+      return any ? calculate_ssbdd(f, values) : 0;
+    }
+    case FormulaKind::Start:
+      break;
+  }
+  return ALL;
+}
+
+void dropGraphs(uint32_t g, const uint32_t* values, const uint32_t* dst) {
+  if (droppedGraphs[g]) return;
+  uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
+  bool all = true;
+  for (uint32_t k = b; k < b + n; ++k) {
+    uint32_t v = values[Nods[k].n_var];
+    droppedFaults0[k] |= v & dst[k];
+    droppedFaults1[k] |= ~v & dst[k];
+    all = all && droppedFaults0[k] != 0 && droppedFaults1[k] != 0;
+  }
+  if (all) {
+    droppedGraphs[g] = 1;
+    ++droppedGraphsCount;
+  }
+}
+
+void npsimul_single(uint32_t* values, uint32_t* dst, unsigned flags, uint32_t first, uint32_t last, uint32_t w) {
+  const uint32_t valid = ValidMask(w);
+  const bool drop = flags & SIM_DROP;
+  // Fault-free pass: values, node values, reach and sensitivity.
+  for (uint32_t g = 0; g < GrpCount; ++g) {
+    uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
+    for (uint32_t i = n; i-- > 0;) {
+      const NodRec& nd = Nods[b + i];
+      uint32_t v = values[nd.n_var];
+      if (nd.n_flags & 1) v = ~v;
+      V[b + i] = v;
+      uint32_t one = nd.n_dst[1] ? D[nd.n_dst[1]] : ALL;
+      uint32_t zero = nd.n_dst[0] ? D[nd.n_dst[0]] : 0;
+      D[i] = (v & one) | (~v & zero);
+      L[i] = 0;
+    }
+    values[GraphVar(g)] = D[0];
+    L[0] = ALL;
+    for (uint32_t i = 0; i < n; ++i) {
+      const NodRec& nd = Nods[b + i];
+      uint32_t v = V[b + i];
+      if (nd.n_dst[1]) L[nd.n_dst[1]] |= v & L[i];
+      if (nd.n_dst[0]) L[nd.n_dst[0]] |= ~v & L[i];
+      uint32_t one = nd.n_dst[1] ? D[nd.n_dst[1]] : ALL;
+      uint32_t zero = nd.n_dst[0] ? D[nd.n_dst[0]] : 0;
+      S[b + i] = L[i] & (one ^ zero) & valid;
+    }
+  }
+  // Output graphs: every change of theirs is observed.
+  for (uint32_t g = GrpCount - OutCount; g < GrpCount; ++g) {
+    if (drop && droppedGraphs[g]) continue;
+    uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
+    for (uint32_t k = b; k < b + n; ++k) dst[k] = S[k];
+    if (drop) dropGraphs(g, values, dst);
+  }
+  if (last + 1 <= first) return;
+  for (uint32_t r = last + 1; r-- > first;) {
+    bool dropped = drop && droppedGraphs[r];
+    // A dropped root still saves what lower roots read from it.
+    if (dropped && prevs[r] == nullptr) continue;
+    const std::vector<Step>& list = steps[r];
+    calculations[r] = ALL;
+    uint32_t bits = 0;
+    size_t i = 1, size = list.size();
+    uint32_t reach = size ? list[0].lastUse : 0;
+    for (; i < size; ++i) {
+      if (formulaShortcut && i > reach) break;
+      const Step& st = list[i];
+      const Formula* f = st.formula;
+      uint32_t c = calculate_formula(f, values, w);
+      uint32_t m = static_cast<uint32_t>(f->member);
+      calculations[m] = c;
+      if (c != 0) {
+        if (st.lastUse > reach) reach = st.lastUse;
+        if (IsOutputGraph(m)) bits |= c;
+      }
+    }
+    // Members from the stop on did not change.
+    int stopMember = i < size ? list[i].formula->member : INT_MAX;
+    for (Formula* p = prevs[r]; p != nullptr; p = p->next) {
+      uint32_t v = p->member < stopMember ? calculations[static_cast<uint32_t>(p->member)] : 0;
+      p->saved = v;
+      if (w < p->history.size()) p->history[w] = v;
+    }
+    if (dropped) continue;
+    uint32_t b = Grps[r].g_beg, n = Grps[r].g_len;
+    for (uint32_t k = b; k < b + n; ++k) dst[k] = S[k] & bits;
+    if (drop) dropGraphs(r, values, dst);
+  }
+}
+
+void unpack() {
+  for (uint32_t v = 0; v < vcount; ++v) {
+    const std::vector<uint32_t>& pv = pvects[v / 32];
+    uint32_t bit = 1u << (v % 32);
+    std::vector<unsigned char>& row = vects[v];
+    for (uint32_t i = 0; i < VarCount; ++i) row[i] = (pv[i] & bit) ? 1 : 0;
+  }
+}
+
+void unpack_faults_one(uint32_t v, std::vector<char>& row, const std::vector<uint32_t>& masks, uint32_t bit) {
+  const std::vector<unsigned char>& values = vects[v];
+  for (uint32_t n = 0; n < NodCount; ++n) {
+    if (!(masks[n] & bit)) {
+      row[n] = 'X';
+      continue;
+    }
+    char m = values[Nods[n].n_var] ? '0' : '1';
+    row[n] = m;
+    Merge(faults[n], m);
+  }
+}
+
+void unpack_faults() {
+  uint32_t W = Words();
+  for (uint32_t w = 0; w < W; ++w)
+    for (uint32_t j = 32; j-- > 0;) {
+      uint32_t v = 32 * w + j;
+      if (v >= vcount) continue;
+      unpack_faults_one(v, ftable[v], pfltvec[w], 1u << j);
+    }
+}
+
+void unpack_fault_stats() {
+  uint32_t W = Words();
+  for (uint32_t w = 0; w < W; ++w) {
+    const std::vector<uint32_t>& pv = pvects[w];
+    const std::vector<uint32_t>& dst = pfltvec[w];
+    uint32_t valid = ValidMask(w);
+    for (uint32_t n = 0; n < NodCount; ++n) {
+      uint32_t d = dst[n] & valid;
+      if (d == 0) continue;
+      uint32_t v = pv[Nods[n].n_var];
+      FaultStats0[n] += static_cast<uint32_t>(__builtin_popcount(d & v));
+      FaultStats1[n] += static_cast<uint32_t>(__builtin_popcount(d & ~v));
+    }
+  }
+  for (uint32_t n = 0; n < NodCount; ++n) {
+    char& f = faults[n];
+    if (f == '&') continue;
+    if (FaultStats0[n]) f = (f == '1') ? '&' : '0';
+    if (FaultStats1[n]) f = (f == '0') ? '&' : '1';
+  }
+}
+
+void unpack_faults_drop() {
+  for (uint32_t n = 0; n < NodCount; ++n) {
+    if (droppedFaults0[n]) Merge(faults[n], '0');
+    if (droppedFaults1[n]) Merge(faults[n], '1');
+  }
+}
+
+}  // namespace
+
+void alloc_npsimul(unsigned flags) {
+  uint32_t W = Words();
+  uint32_t M = 1;
+  for (const GrpRec& g : Grps) M = std::max(M, g.g_len);
+  std::vector<uint32_t> blank(VarCount, 0);
+  pvects.assign(W, blank);
+  pfltvec.assign(W, std::vector<uint32_t>(NodCount, 0));
+  V.assign(NodCount, 0);
+  S.assign(NodCount, 0);
+  L.assign(M, 0);
+  D.assign(M, 0);
+  if (flags & SIM_DROP) {
+    droppedGraphs.assign(GrpCount, 0);
+    droppedFaults0.assign(NodCount, 0);
+    droppedFaults1.assign(NodCount, 0);
+  }
+  droppedGraphsCount = 0;
+  FaultStats0.assign(NodCount, 0);
+  FaultStats1.assign(NodCount, 0);
+  uint32_t lastPacket = vcount ? vcount - 32 * (W - 1) : 0;
+  TextOut(Format("vcount = %u, packets_count = %u, unit_size %u, packet_length = %u, last_packet = %u", vcount, W, 4u,
+                 32u, lastPacket));
+}
+
+void free_npsimul() {
+  std::vector<std::vector<uint32_t>>().swap(pvects);
+  std::vector<std::vector<uint32_t>>().swap(pfltvec);
+  for (std::vector<uint32_t>* a : {&V, &S, &L, &D, &droppedFaults0, &droppedFaults1}) std::vector<uint32_t>().swap(*a);
+  std::vector<int>().swap(droppedGraphs);
+  std::vector<uint64_t>().swap(FaultStats0);
+  std::vector<uint64_t>().swap(FaultStats1);
+}
+
+void npsimul_ext(unsigned flags, uint32_t first, uint32_t last) {
+  bool slice = flags & SIM_SLICE;
+  bool firstSlice = !slice || (flags & SIM_FIRST_SLICE);
+  bool lastSlice = !slice || (flags & SIM_LAST_SLICE);
+  uint32_t W = Words();
+  // A new packet: its patterns, no detections yet, no drops yet.
+  if (firstSlice) {
+    pack();
+    for (uint32_t w = 0; w < W; ++w) std::fill(pfltvec[w].begin(), pfltvec[w].end(), 0);
+    if (flags & SIM_DROP) {
+      std::fill(droppedGraphs.begin(), droppedGraphs.end(), 0);
+      std::fill(droppedFaults0.begin(), droppedFaults0.end(), 0);
+      std::fill(droppedFaults1.begin(), droppedFaults1.end(), 0);
+      droppedGraphsCount = 0;
+    }
+  }
+  for (uint32_t w = 0; w < W; ++w) npsimul_single(pvects[w].data(), pfltvec[w].data(), flags, first, last, w);
+  if (!lastSlice) return;
+  unpack();
+  if (flags & SIM_STATS)
+    unpack_fault_stats();
+  else if (!(flags & SIM_DROP) || (flags & SIM_TABLE))
+    unpack_faults();
+  else
+    unpack_faults_drop();
+}
+
+void npsimul(unsigned flags) {
+  uint32_t internal = GrpCount - OutCount;
+  // Without internal graphs the range is empty: only the output graphs count.
+  if (internal == 0)
+    npsimul_ext(flags, 1, 0);
+  else
+    npsimul_ext(flags, 0, internal - 1);
+}

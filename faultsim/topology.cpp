@@ -1,0 +1,420 @@
+#include "topology.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "messages.h"
+#include "mudel.h"
+#include "topology_print.h"
+
+std::vector<std::vector<Step>> steps;
+std::vector<uint32_t> calculations;
+std::vector<Formula> start;
+std::vector<Formula> nodes;
+std::vector<unsigned char> nodeMade;
+std::vector<Formula*> graphs;
+std::vector<Formula*> prevs;
+std::vector<GraphRef> refs;
+std::vector<RefRange> refsGrps;
+uint32_t historySize = 0;
+std::vector<uint32_t> estimation;
+bool topologyAllocated = false;
+
+namespace {
+
+const uint32_t NONE = 0xffffffffu;
+
+void FreeList(Formula*& head) {
+  while (head != nullptr) {
+    Formula* next = head->next;
+    delete head;
+    head = next;
+  }
+}
+
+// Graph whose variable node n tests, or NONE for an input or constant.
+uint32_t ReadGraph(uint32_t n) {
+  uint32_t v = Nods[n].n_var;
+  return v < InpCount + ConCount ? NONE : v - InpCount - ConCount;
+}
+
+}  // namespace
+
+uint32_t InternalGraphs() { return GrpCount - OutCount; }
+
+void alloc_topology() {
+  steps.assign(GrpCount, {});
+  calculations.assign(GrpCount, 0);
+  start.assign(GrpCount, Formula{});
+  graphs.assign(GrpCount, nullptr);
+  nodes.assign(NodCount, Formula{});
+  nodeMade.assign(NodCount, 0);
+  prevs.assign(GrpCount, nullptr);
+  topologyAllocated = true;
+}
+
+void free_topology() {
+  for (Formula*& f : graphs) FreeList(f);
+  for (Formula*& f : prevs) FreeList(f);
+  std::vector<std::vector<Step>>().swap(steps);
+  std::vector<uint32_t>().swap(calculations);
+  std::vector<Formula>().swap(start);
+  std::vector<Formula>().swap(nodes);
+  std::vector<unsigned char>().swap(nodeMade);
+  std::vector<Formula*>().swap(graphs);
+  std::vector<Formula*>().swap(prevs);
+  std::vector<GraphRef>().swap(refs);
+  std::vector<RefRange>().swap(refsGrps);
+  topologyAllocated = false;
+}
+
+void back_references_build() {
+  refsGrps.assign(GrpCount, RefRange{0, 0});
+  for (uint32_t n = 0; n < NodCount; ++n) {
+    uint32_t g = ReadGraph(n);
+    if (g != NONE && g < GrpCount) ++refsGrps[g].count;
+  }
+  uint32_t sum = 0;
+  for (RefRange& r : refsGrps) {
+    r.first = sum;
+    sum += r.count;
+  }
+  refs.assign(sum, GraphRef{0, 0});
+  std::vector<uint32_t> fill(GrpCount, 0);
+  for (uint32_t k = GrpCount; k-- > 0;) {
+    for (uint32_t n = Grps[k].g_beg; n < Grps[k].g_beg + Grps[k].g_len; ++n) {
+      uint32_t g = ReadGraph(n);
+      if (g == NONE || g >= GrpCount) continue;
+      refs[refsGrps[g].first + fill[g]++] = GraphRef{k, n};
+    }
+  }
+  // Ascending reading graph; the nodes of one reader keep their order.
+  for (const RefRange& r : refsGrps)
+    std::stable_sort(refs.begin() + r.first, refs.begin() + r.first + r.count,
+                     [](const GraphRef& a, const GraphRef& b) { return a.graph < b.graph; });
+}
+
+namespace {
+
+// Per-call working state of the build.
+struct BuildState {
+  unsigned flags;
+  std::vector<uint32_t> rootStamp;   // per graph
+  std::vector<uint32_t> nodeStamp;   // per node
+  std::vector<uint32_t> single;      // per graph: its single reading node, or NONE
+  std::vector<Formula*> mark;        // per graph: the formula it is marked with
+  std::vector<unsigned char> marked; // per graph: marked (estimate mode has no formula)
+  std::vector<uint32_t> dominator;   // per graph: 0 none, GrpCount several
+  std::vector<unsigned char> removed;
+  std::vector<uint32_t> visit;       // per graph: cone collection stamp
+  std::vector<uint32_t> cone;        // the root's cone, ascending
+  std::vector<uint32_t> stack;
+};
+
+Formula* binary_search(uint32_t d, uint32_t m) {
+  const std::vector<Step>& list = steps[d];
+  if (list.empty()) return nullptr;
+  size_t lo = 1, hi = static_cast<size_t>(list[0].formula->usage);
+  if (hi > list.size()) hi = list.size();
+  while (lo < hi) {
+    size_t mid = lo + (hi - lo) / 2;
+    int mm = list[mid].formula->member;
+    if (mm == static_cast<int>(m)) return list[mid].formula;
+    if (mm < static_cast<int>(m))
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return nullptr;
+}
+
+Formula* formula_find_prev(uint32_t m, uint32_t d) {
+  for (Formula* f = prevs[d]; f != nullptr; f = f->next)
+    if (f->member == static_cast<int>(m)) return f;
+  return nullptr;
+}
+
+Formula* formula_get_prev_node(uint32_t m, uint32_t d) {
+  Formula* f = formula_find_prev(m, d);
+  if (f != nullptr) {
+    ++f->usage;
+    return f;
+  }
+  f = new Formula;
+  f->kind = FormulaKind::Prev;
+  f->usage = 1;
+  f->member = static_cast<int>(m);
+  f->source = static_cast<int>(d);
+  f->index = static_cast<int>(d);
+  f->next = prevs[d];
+  prevs[d] = f;
+  return f;
+}
+
+Formula* formula_get_start_node(uint32_t r, uint32_t count) {
+  Formula& f = start[r];
+  f = Formula{};
+  f.kind = FormulaKind::Start;
+  f.member = static_cast<int>(r);
+  f.usage = static_cast<int>(count);
+  return &f;
+}
+
+Formula* formula_get_node(uint32_t m, uint32_t n) {
+  Formula& f = nodes[n];
+  if (!nodeMade[n]) {
+    nodeMade[n] = 1;
+    f.kind = FormulaKind::Node;
+    f.member = static_cast<int>(m);
+    f.source = static_cast<int>(ReadGraph(n));
+    f.index = static_cast<int>(n);
+  }
+  return &f;
+}
+
+// A graph formula of m whose filled slots are exactly the nodes stamped with r.
+Formula* formula_find_graph(uint32_t r, uint32_t m, const std::vector<uint32_t>& stamps) {
+  uint32_t b = Grps[m].g_beg, len = Grps[m].g_len;
+  for (Formula* f = graphs[m]; f != nullptr; f = f->next) {
+    bool same = true;
+    for (uint32_t j = 0; j < len && same; ++j) same = (f->args[j] >= 0) == (stamps[b + j] == r);
+    if (same) return f;
+  }
+  return nullptr;
+}
+
+Formula* formula_get_graph(uint32_t r, uint32_t m, const std::vector<uint32_t>& stamps) {
+  Formula* f = formula_find_graph(r, m, stamps);
+  if (f != nullptr) {
+    ++f->usage;
+    return f;
+  }
+  uint32_t b = Grps[m].g_beg, len = Grps[m].g_len;
+  f = new Formula;
+  f->kind = FormulaKind::Graph;
+  f->usage = 1;
+  f->member = static_cast<int>(m);
+  f->args.assign(len, -1);
+  for (uint32_t j = 0; j < len; ++j)
+    if (stamps[b + j] == r) f->args[j] = static_cast<int32_t>(ReadGraph(b + j));
+  f->next = graphs[m];
+  graphs[m] = f;
+  return f;
+}
+
+// A root below the slice: the previous results it will read get a history
+// and remember the lowest root that needs them.
+void markUsed(BuildState& s, uint32_t r) {
+  for (size_t i = 1; i < s.cone.size(); ++i) {
+    uint32_t m = s.cone[i];
+    if (s.removed[m] || s.mark[m] == nullptr) continue;
+    Formula* p = formula_get_prev_node(m, s.dominator[m]);
+    if (p->prev == nullptr && s.mark[m] != p) {
+      p->prev = s.mark[m];
+      p->prevMember = s.mark[m]->member;
+    }
+    if (p->shared == 0) {
+      p->shared = static_cast<int>(r) + 1;
+      p->history.assign(historySize, 0);
+    } else if (static_cast<int>(r) + 1 < p->shared) {
+      p->shared = static_cast<int>(r) + 1;
+    }
+    s.mark[m] = nullptr;
+  }
+}
+
+// Last position of the list that reads each member's change mask.
+void SetLastUses(std::vector<Step>& list) {
+  std::vector<std::pair<uint32_t, uint32_t>> pos;  // (graph, position), sorted by graph
+  pos.reserve(list.size());
+  for (uint32_t i = 0; i < list.size(); ++i) {
+    list[i].lastUse = 0;
+    pos.emplace_back(static_cast<uint32_t>(list[i].formula->member), i);
+  }
+  // Members ascend along the list, so the positions are sorted already.
+  auto use = [&](int g, uint32_t at) {
+    if (g < 0) return;
+    auto it = std::lower_bound(pos.begin(), pos.end(), std::make_pair(static_cast<uint32_t>(g), 0u));
+    if (it != pos.end() && it->first == static_cast<uint32_t>(g)) list[it->second].lastUse = at;
+  };
+  for (uint32_t i = 1; i < list.size(); ++i) {
+    const Formula* f = list[i].formula;
+    if (f->kind == FormulaKind::Graph) {
+      for (int32_t a : f->args) use(a, i);
+    } else {
+      use(f->source, i);
+    }
+  }
+}
+
+void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
+  unsigned flags = s.flags;
+  const bool est = flags & BUILD_ESTIMATE;
+  const bool keepPrev = flags & BUILD_KEEP_PREV;
+  // The cone: every graph reachable from r through readers, ascending.
+  s.cone.clear();
+  s.stack.clear();
+  s.stack.push_back(r);
+  s.visit[r] = r;
+  while (!s.stack.empty()) {
+    uint32_t g = s.stack.back();
+    s.stack.pop_back();
+    s.cone.push_back(g);
+    const RefRange& rr = refsGrps[g];
+    for (uint32_t i = rr.first; i < rr.first + rr.count; ++i) {
+      uint32_t k = refs[i].graph;
+      if (s.visit[k] != r) {
+        s.visit[k] = r;
+        s.stack.push_back(k);
+      }
+    }
+  }
+  std::sort(s.cone.begin(), s.cone.end());
+  uint32_t count = 0;
+  for (uint32_t g : s.cone) {
+    ++count;
+    s.removed[g] = 0;
+    s.mark[g] = nullptr;
+    s.marked[g] = 0;
+    if (g == r) s.dominator[g] = 0;
+    if (s.dominator[g] >= GrpCount) s.dominator[g] = 0;
+    uint32_t dom = s.dominator[g] ? s.dominator[g] : g;
+    const RefRange& rr = refsGrps[g];
+    for (uint32_t i = rr.first; i < rr.first + rr.count; ++i) {
+      uint32_t k = refs[i].graph, n = refs[i].node;
+      if (s.rootStamp[k] != r) {
+        s.rootStamp[k] = r;
+        s.dominator[k] = 0;
+        s.single[k] = n;
+      } else {
+        s.single[k] = NONE;
+      }
+      s.nodeStamp[n] = r;
+      uint32_t& dk = s.dominator[k];
+      if (g == r)
+        dk = GrpCount;
+      else if (dk == 0)
+        dk = dom;
+      else if (dk != dom)
+        dk = GrpCount;
+    }
+  }
+  // Pruning: graphs whose change follows from a dominating graph.
+  if (!(flags & BUILD_NO_PRUNING)) {
+    for (size_t i = s.cone.size(); i-- > 1;) {
+      uint32_t g = s.cone[i];
+      uint32_t d = s.dominator[g];
+      if (d == 0) continue;
+      bool haveList = !steps.empty() && !steps[d].empty();
+      if (topologyAllocated && !haveList && !keepPrev) {
+        s.dominator[g] = 0;  // computed for this root, so no graph below relies on d for it
+        continue;
+      }
+      if (!IsOutputGraph(g)) {
+        bool all = true;
+        const RefRange& rr = refsGrps[g];
+        for (uint32_t j = rr.first; j < rr.first + rr.count && all; ++j) all = s.dominator[refs[j].graph] == d;
+        if (all) {
+          s.removed[g] = 1;
+          --count;
+          continue;
+        }
+      }
+      if (est) {
+        s.marked[g] = 1;
+        continue;
+      }
+      Formula* f = nullptr;
+      if (keepPrev && !haveList) {
+        f = formula_find_prev(g, d);
+      } else if (haveList) {
+        f = binary_search(d, g);
+        if (f != nullptr && f->source == static_cast<int>(d)) f = nullptr;
+      }
+      if (f != nullptr)
+        s.mark[g] = f;
+      else
+        s.dominator[g] = 0;
+    }
+  }
+  if (est) {
+    estimation[r] = estimate(s.cone, s.removed, s.single, s.marked);
+    return;
+  }
+  if (keepPrev && r < first) {
+    markUsed(s, r);
+    return;
+  }
+  std::vector<Step>& list = steps[r];
+  list.clear();
+  list.reserve(count);
+  list.push_back(Step{formula_get_start_node(r, count), 0});
+  for (size_t i = 1; i < s.cone.size(); ++i) {
+    uint32_t m = s.cone[i];
+    if (s.removed[m]) continue;
+    Formula* f;
+    if (s.mark[m] != nullptr) {
+      f = formula_get_prev_node(m, s.dominator[m]);
+      if (f->prev == nullptr && s.mark[m] != f) {
+        f->prev = s.mark[m];
+        f->prevMember = s.mark[m]->member;
+      }
+      s.mark[m] = nullptr;
+    } else if (s.single[m] != NONE) {
+      f = formula_get_node(m, s.single[m]);
+    } else {
+      f = formula_get_graph(r, m, s.nodeStamp);
+    }
+    list.push_back(Step{f, 0});
+  }
+  SetLastUses(list);
+}
+
+}  // namespace
+
+void topology_build() { topology_build_ext(0, 0, InternalGraphs() - 1, 0); }
+
+void topology_build_ext(unsigned flags, uint32_t first, uint32_t last, uint32_t history) {
+  if (refsGrps.size() != GrpCount) back_references_build();
+  uint32_t internal = InternalGraphs();
+  if (internal == 0) return;
+  uint32_t low = first;
+  if (flags & BUILD_KEEP_PREV) {
+    low = 0;
+    historySize = history;
+  }
+  BuildState s;
+  s.flags = flags;
+  s.rootStamp.assign(GrpCount, NONE);
+  s.nodeStamp.assign(NodCount, NONE);
+  s.single.assign(GrpCount, NONE);
+  s.mark.assign(GrpCount, nullptr);
+  s.marked.assign(GrpCount, 0);
+  s.dominator.assign(GrpCount, 0);
+  s.removed.assign(GrpCount, 0);
+  s.visit.assign(GrpCount, NONE);
+  for (uint32_t r = last + 1; r-- > low;) {
+    if (r % 32768 == 32767)
+      TextOut(Format(" %.2f%%", static_cast<double>(100 - static_cast<uint64_t>(r) * 100 / internal)));
+    BuildRoot(s, r, first);
+  }
+}
+
+void free_topology_slice(uint32_t a) {
+  for (std::vector<Step>& list : steps) std::vector<Step>().swap(list);
+  for (Formula*& f : graphs) FreeList(f);
+  for (Formula*& head : prevs) {
+    Formula** link = &head;
+    while (*link != nullptr) {
+      Formula* f = *link;
+      if (f->shared != 0 && f->shared <= static_cast<int>(a)) {
+        f->usage = 0;
+        f->prev = nullptr;  // the formula it came from is freed with the slice
+        link = &f->next;
+      } else {
+        *link = f->next;
+        delete f;
+      }
+    }
+  }
+}

@@ -1,0 +1,76 @@
+// The topology of the formula fault simulator: for every internal graph (the
+// root) the ordered list of formulas that tell, 32 patterns at a time, which
+// graphs of its fan-out cone change when the root's value changes.  Formulas
+// are shared between roots, and a sub-cone behind a dominating graph is
+// replaced by one AND with a value saved when that graph was the root.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+enum class FormulaKind : uint8_t { Start, Node, Graph, Prev };
+
+struct Formula {
+  int member = 0;     // graph whose change mask the formula computes
+  int usage = 0;      // step lists using it; for a start formula the kept cone size
+  int shared = 0;     // previous results: 0, or 1 + the lowest root below the slice needing it
+  std::vector<uint32_t> history;  // shared previous results: saved value per word
+  int source = -1;    // graph whose change mask the formula ANDs with (-1: none)
+  Formula* prev = nullptr;  // previous results: the member's formula at the dominating graph
+  int prevMember = -1;      // member of `prev` (kept when `prev` is freed with its slice)
+  uint32_t saved = 0;       // previous results: change saved when the dominating graph was simulated
+  int index = 0;            // node formula: its node; previous result: the dominating graph
+  std::vector<int32_t> args;  // graph formula: per node the graph it reads when in the cone, else -1
+  Formula* next = nullptr;    // link in `graphs` or `prevs`
+  FormulaKind kind = FormulaKind::Start;
+};
+
+// One entry of a step list: the formula and the last position of the list
+// that reads the change mask of its member (0 when none does), so a
+// simulation can stop once no change is left to spread.
+struct Step {
+  Formula* formula;
+  uint32_t lastUse;
+};
+
+struct GraphRef {
+  uint32_t graph;  // reading graph
+  uint32_t node;   // reading node
+};
+
+struct RefRange {
+  uint32_t first;
+  uint32_t count;
+};
+
+// Per internal graph its step list: start formula, then the kept cone graphs
+// in ascending order (empty when not built).  The closing null entry of the
+// list is counted, not stored.
+extern std::vector<std::vector<Step>> steps;
+extern std::vector<uint32_t> calculations;  // per graph: change mask for the root in hand
+extern std::vector<Formula> start;          // per graph its start formula
+extern std::vector<Formula> nodes;          // per node its node formula (kind Start until made)
+extern std::vector<unsigned char> nodeMade;  // per node: its node formula exists
+extern std::vector<Formula*> graphs;        // per graph its graph formulas (list heads)
+extern std::vector<Formula*> prevs;         // per graph the previous results kept at it
+extern std::vector<GraphRef> refs;
+extern std::vector<RefRange> refsGrps;
+extern uint32_t historySize;
+extern std::vector<uint32_t> estimation;  // per root: estimated bytes (split estimate)
+extern bool topologyAllocated;
+
+enum : unsigned {
+  BUILD_SLICE = 1,
+  BUILD_ESTIMATE = 2,
+  BUILD_KEEP_PREV = 4,
+  BUILD_NO_PRUNING = 8,
+};
+
+// Number of internal (non-output) graphs: the roots.
+uint32_t InternalGraphs();
+
+void alloc_topology();
+void free_topology();
+void topology_build();
+void topology_build_ext(unsigned flags, uint32_t first, uint32_t last, uint32_t history);
+void free_topology_slice(uint32_t a);
+void back_references_build();

@@ -1,0 +1,5 @@
+
+.VECTORS 0
+
+.PATTERNS
+
