@@ -1,7 +1,6 @@
 #include "sqsim.h"
 
 #include <algorithm>
-#include <functional>
 
 #include "m3simul.h"
 #include "messages.h"
@@ -25,9 +24,31 @@ uint32_t final_vcount = 0;
 
 namespace {
 
-// Graphs due in the current frame (a min-heap, so they come in index order
-// without scanning every graph) and in the next frame.
-std::vector<uint32_t> dueNow, dueNext;
+// Graphs due in the current frame, one bit each, taken in index order: all
+// graphs scheduled during a frame come after the one being evaluated, so a
+// cursor that only moves forward finds them without scanning every graph.
+std::vector<uint64_t> dueBits;
+uint32_t dueCount = 0;   // bits set
+uint32_t dueCursor = 0;  // no bit is set in the words before it
+// Graphs due in the next frame.
+std::vector<uint32_t> dueNext;
+
+void SetDue(uint32_t g) {
+  dueBits[g >> 6] |= uint64_t(1) << (g & 63);
+  ++dueCount;
+  if ((g >> 6) < dueCursor) dueCursor = g >> 6;
+}
+
+// The lowest due graph, taken off the set; dueCount must be nonzero.
+uint32_t TakeDue() {
+  while (dueBits[dueCursor] == 0) ++dueCursor;
+  uint64_t& w = dueBits[dueCursor];
+  uint32_t g = (dueCursor << 6) + static_cast<uint32_t>(__builtin_ctzll(w));
+  w &= w - 1;
+  --dueCount;
+  return g;
+}
+
 // Rows with a nonempty change list, so a restore touches only those.
 std::vector<uint32_t> dirtyRows;
 
@@ -42,16 +63,14 @@ void InitEventFrame() { ++EventFrame; }
 
 void SwapEventMass() {
   PresEventMas.swap(NextEventMas);
-  dueNow.swap(dueNext);
+  for (uint32_t g : dueNext) SetDue(g);
   dueNext.clear();
-  std::make_heap(dueNow.begin(), dueNow.end(), std::greater<uint32_t>());
 }
 
 void DueNow(uint32_t g) {
   if (PresEventMas[g] == EventFrame) return;
   PresEventMas[g] = EventFrame;
-  dueNow.push_back(g);
-  std::push_heap(dueNow.begin(), dueNow.end(), std::greater<uint32_t>());
+  SetDue(g);
 }
 
 // Readers of a changed graph: those of a delayed variable see the change in
@@ -67,6 +86,11 @@ void UpdateEvents(uint32_t k) {
       DueNow(r);
     }
   }
+}
+
+void ClearDue() {
+  while (dueCount > 0) TakeDue();
+  dueCursor = 0;
 }
 
 // Puts every changed column back to the good machine's value.
@@ -119,8 +143,9 @@ void alloc_seqsimul() {
   PresEventMas.assign(GrpCount, 0);
   NextEventMas.assign(GrpCount, 0);
   EventFrame = 0;
-  dueNow.clear();
-  dueNow.reserve(GrpCount);
+  dueBits.assign((GrpCount >> 6) + 1, 0);
+  dueCount = 0;
+  dueCursor = 0;
   dueNext.clear();
   dueNext.reserve(GrpCount);
   dirtyRows.clear();
@@ -146,22 +171,25 @@ void init_seqsimul() {
 
 int seq_sim_pat(uint32_t node, uint32_t forced_edge, uint32_t stuck, uint32_t graph) {
   InitEventFrame();
-  dueNow.clear();
   dueNext.clear();
   const uint32_t first = InpCount + ConCount;
   const uint32_t internal = GrpCount - OutCount;
   bool found = false;
+  const uint32_t var = Nods[node].n_var;
+  const bool delayed = Vars[var].v_flags & VF_DELAYED;
+  const uint32_t inv = Nods[node].n_flags & 1;
   for (uint32_t j = 1; j < vcount; ++j) {
     NextReachedCode();
     InitEventFrame();
-    DueNow(graph);
+    // A node forced onto the edge it takes anyway changes nothing: its graph
+    // is then due only when a changed value reaches it.
+    unsigned char v = delayed ? asevects[j - 1][var] : asevects[j][var];
+    if (!((v == 0 || v == 1) && (v ^ inv) == forced_edge)) DueNow(graph);
     const unsigned char* prev = asevects[j - 1].data();
     unsigned char* cur = asevects[j].data();
     const unsigned char* good = vects[j].data();
-    while (!dueNow.empty()) {
-      std::pop_heap(dueNow.begin(), dueNow.end(), std::greater<uint32_t>());
-      uint32_t k = dueNow.back();
-      dueNow.pop_back();
+    while (dueCount > 0) {
+      uint32_t k = TakeDue();
       unsigned char r = m3eval(k, prev, cur, node, forced_edge);
       uint32_t col = first + k;
       if (r == good[col]) continue;
@@ -174,6 +202,7 @@ int seq_sim_pat(uint32_t node, uint32_t forced_edge, uint32_t stuck, uint32_t gr
         last_vector = std::max(last_vector, j);
         if (!NoDrop) {
           CopyVector();
+          ClearDue();
           return 1;
         }
         found = true;
@@ -187,6 +216,7 @@ int seq_sim_pat(uint32_t node, uint32_t forced_edge, uint32_t stuck, uint32_t gr
     }
     SwapEventMass();
   }
+  ClearDue();  // what the last frame scheduled for a frame that does not exist
   CopyVector();
   return found ? 1 : 0;
 }
