@@ -230,6 +230,7 @@ int seqatpg_main(int argc, char** argv) {
   vcount = SequenceLength;
   functionals = 0;
   alloc_vec();
+  std::vector<std::vector<char>>().swap(ftable);  // no per-pattern table: faults are dropped
   InitNextGraphs();
   faults.assign(NodCount, 'X');
   alloc_m3simul();

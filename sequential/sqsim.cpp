@@ -371,6 +371,7 @@ void CopyVectorInputs() {
   vcount = final_vcount;
   functionals = 0;
   alloc_vec();
+  if (!NoDrop) std::vector<std::vector<char>>().swap(ftable);  // written only without dropping
   alloc_m3simul();
   alloc_seqsimul();
   init_m3simul();
