@@ -116,7 +116,8 @@ void FillInputs(std::mt19937& rng, uint32_t x_share) {
 }
 
 // A random model made sequential: some internal graphs become flip-flops,
-// and some nodes read them from anywhere, their own graph included.
+// and some nodes read them from anywhere, their own graph included; an
+// input may be delayed too.
 void MakeSequentialModel(std::mt19937& rng) {
   SsbddShape shape;
   shape.inputs = 4;
@@ -131,6 +132,8 @@ void MakeSequentialModel(std::mt19937& rng) {
       Vars[GraphVar(g)].v_flags |= VF_DELAYED;
       flipflops.push_back(g);
     }
+  // A delayed input reads the pattern before: defined from the first one on.
+  if (rng() % 2) Vars[rng() % InpCount].v_flags |= VF_DELAYED;
   if (flipflops.empty()) return;
   for (NodRec& n : Nods)
     if (rng() % 4 == 0) n.n_var = GraphVar(flipflops[rng() % flipflops.size()]);
