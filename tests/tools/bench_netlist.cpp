@@ -39,6 +39,7 @@ bool SplitCall(const std::string& s, std::string& word, std::string& args) {
 }
 
 struct Parser {
+  bool sequential = false;
   BenchNetlist net;
   std::unordered_map<std::string, uint32_t> index;  // defined signals
   // Names read by gates and OUTPUT lines, resolved once the file is read.
@@ -87,6 +88,14 @@ struct Parser {
     }
     std::string name = Trim(s.substr(0, eq));
     if (!SplitCall(Trim(s.substr(eq + 1)), word, list)) throw BenchError("unreadable gate line", line);
+    if (word == "DFF" && sequential) {
+      uint32_t k = Define(name, BenchKind::Dff, line);
+      net.flipflops.push_back(k);
+      std::string arg = Trim(list);
+      if (!ValidName(arg)) throw BenchError("bad argument \"" + arg + "\" of " + name, line);
+      refs.push_back({arg, line, k});
+      return;
+    }
     if (word == "DFF")
       throw BenchError("DFF " + name + ": flip-flops are not combinational; check the full-scan view (bench/fullscan.sh)",
                        line);
@@ -122,6 +131,9 @@ struct Parser {
     if (net.outputs.empty()) throw BenchError("no OUTPUT line", 0);
   }
 
+  // Inputs and flip-flop outputs start each frame.
+  static bool IsSource(const BenchSignal& s) { return s.kind == BenchKind::Input || s.kind == BenchKind::Dff; }
+
   // Kahn's order over the gates; what is left over lies on a loop.
   void Order() {
     size_t n = net.signals.size();
@@ -130,10 +142,10 @@ struct Parser {
     std::vector<uint32_t> ready;
     for (uint32_t k = 0; k < n; ++k) {
       const BenchSignal& s = net.signals[k];
-      if (s.kind == BenchKind::Input) continue;
+      if (IsSource(s)) continue;
       waiting[k] = static_cast<uint32_t>(s.fanin.size());
       for (uint32_t f : s.fanin) {
-        if (net.signals[f].kind == BenchKind::Input)
+        if (IsSource(net.signals[f]))
           --waiting[k];
         else
           users[f].push_back(k);
@@ -155,8 +167,9 @@ struct Parser {
 
 }  // namespace
 
-BenchNetlist ParseBench(std::istream& in) {
+BenchNetlist ParseBench(std::istream& in, bool sequential) {
   Parser p;
+  p.sequential = sequential;
   std::string raw;
   int line = 0;
   while (std::getline(in, raw)) p.Line(raw, ++line);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-enum class BenchKind { Input, Buff, Not, And, Or, Nand, Nor, Xor, Xnor };
+enum class BenchKind { Input, Buff, Not, And, Or, Nand, Nor, Xor, Xnor, Dff };
 
 struct BenchSignal {
   std::string name;
@@ -23,6 +23,7 @@ struct BenchNetlist {
   std::vector<uint32_t> inputs;   // INPUT lines in file order
   std::vector<uint32_t> outputs;  // OUTPUT lines in file order (repeats kept)
   std::vector<uint32_t> order;    // every gate after all of its arguments
+  std::vector<uint32_t> flipflops;  // DFF lines in file order (sequential netlists only)
 };
 
 // A fault of the file; line 0 when it concerns no single line.
@@ -33,10 +34,12 @@ struct BenchError : std::runtime_error {
 
 // Reads INPUT(name), OUTPUT(name) and "name = GATE(a, b, ...)" lines with
 // the gates NOT, BUFF, AND, OR, NAND, NOR, XOR and XNOR; '#' starts a
-// comment, blank lines are passed over.  Flip-flops are refused: the model
-// checks are combinational, so a sequential circuit goes in its full-scan
-// view.  Throws BenchError.
-BenchNetlist ParseBench(std::istream& in);
+// comment, blank lines are passed over.  Flip-flops are refused unless
+// `sequential` is set: the model checks are combinational, so a sequential
+// circuit goes in its full-scan view.  With `sequential`, "q = DFF(d)" makes
+// q a source of each time frame (like an input) whose value is d's in the
+// frame before.  Throws BenchError.
+BenchNetlist ParseBench(std::istream& in, bool sequential = false);
 
 // Values of every signal for 64 patterns per word: inputs[i] holds INPUT
 // line i.  Returns one word per signal (indexes of `signals`).

@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# Sequential circuits on the ISCAS'89 benchmarks, three tables:
+# 1. every sequential model (macro level): `seqatpg -fault_table` with at
+#    most MAX_SIMULATIONS sequences, then `sequential` on the file it wrote;
+#    prints faults, untestable, detected, the kept sequence length, the
+#    seconds of each program and whether they agree (same Detected, same
+#    vector count, same fault marks; "empty" when nothing was kept);
+# 2. every full-scan model (macro level): `sequential` and `analyze` timed on
+#    copies of one file of PATTERNS random binary patterns, their ratio
+#    (goal: sequential within 4 times analyze), and whether sequential's
+#    fault marks equal analyze's on the file without its first pattern;
+# 3. every sequential model at both levels: the values `sequential
+#    -faultfree` writes for random sequences with some 'x' inputs against
+#    the gate-level three-valued reference `seqcheck`.
+# Usage: seq_bench.sh <bindir> [circuit ...]   (e.g. s27 s298; default all)
+# Environment: BENCH (benchmark folder), MAX_SIMULATIONS (default 20),
+# PATTERNS (default 3200), REF_PATTERNS (default 200).
+set -u
+[ $# -ge 1 ] || { echo "usage: $0 <bindir> [circuit ...]" >&2; exit 2; }
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/iscas89_lib.sh"
+bindir=$(cd "$1" && pwd) || exit 2
+shift
+for p in import seqatpg sequential analyze seqcheck; do
+  [ -x "$bindir/$p" ] || { echo "$p not found in $bindir: sequential benchmark skipped"; exit 0; }
+done
+src=$(iscas89_dir)
+[ -d "$src" ] || { echo "no benchmark folder $src" >&2; exit 2; }
+maxsim=${MAX_SIMULATIONS:-20}
+patterns=${PATTERNS:-3200}
+refpatterns=${REF_PATTERNS:-200}
+
+circuit_files "$src" "$@"
+enter_work_folder
+failed=0
+notes=()
+
+secs() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
+now() { date +%s.%N; }
+# "Detected n" and "n Vectors" of the last statistics in a program's output.
+stats() { awk '/^Detected / { d = $2 } / Vectors$/ { v = $1 } END { print d, v }' "$1"; }
+faults_of() { sed -n '/^\.FAULTS/,$p' "$1"; }
+
+# Synthesises every circuit once per view and level: <stem>_<view>_<level>.agm.
+models=()
+for f in "${files[@]}"; do
+  [ -f "$f" ] || { echo "$(basename "$f"): no such circuit" >&2; failed=1; continue; }
+  stem=$(stem_of "$f")
+  cp "$f" "$stem.bench"
+  bash "$here/fullscan.sh" "$stem.bench" >"${stem}_fs.bench"
+  ok=1
+  for view in seq fs; do
+    name=$stem
+    [ $view = fs ] && name=${stem}_fs
+    for level in macro gate; do
+      [ $view = fs ] && [ $level = gate ] && continue
+      if ! synth "$bindir" "$name" $level "${stem}_${view}_$level"; then
+        if accepted_refusal "$name.bench" "${stem}_${view}_$level.log"; then
+          notes+=("$(basename "$f" .bench) $view $level: refused by import: $REFUSAL")
+        else
+          notes+=("$(basename "$f" .bench) $view $level: import failed")
+          failed=1
+        fi
+        ok=0
+      fi
+    done
+  done
+  [ $ok = 1 ] && models+=("$stem:$(basename "$f" .bench)")
+done
+
+echo "seqatpg -fault_table -max_simulations $maxsim, then sequential on its file (sequential models, macro level)"
+printf "%-10s %7s %10s %8s %7s %8s %8s %6s\n" circuit faults untestable detected kept seqatpg_s seq_s agree
+for m in "${models[@]}"; do
+  stem=${m%%:*} circuit=${m#*:}
+  d=${stem}_seq_macro
+  t0=$(now)
+  "$bindir/seqatpg" -fault_table -max_simulations "$maxsim" "$d" >"$d.gen" 2>&1
+  status=$?
+  t1=$(now)
+  if [ $status -ne 0 ]; then
+    printf "%-10s seqatpg FAILED (status %d)\n" "$circuit" $status
+    notes+=("$circuit: seqatpg: $(grep -v '^$' "$d.gen" | tail -n 1)")
+    failed=1
+    continue
+  fi
+  read -r gdet gvec <<<"$(stats "$d.gen")"
+  untestable=$(awk '/^Untestable / { u = $2 } END { print u }' "$d.gen")
+  faults=$(awk '/^Faults / { f = $2 } END { print f }' "$d.gen")
+  if [ "$gvec" = 0 ]; then  # nothing kept: no sequence to simulate
+    printf "%-10s %7s %10s %8s %7s %8s %8s %6s\n" "$circuit" "$faults" "$untestable" "$gdet" "$gvec" \
+      "$(secs "$t0" "$t1")" - empty
+    continue
+  fi
+  cp "$d.tst" "$d.generated"
+  t2=$(now)
+  "$bindir/sequential" "$d" >"$d.sim" 2>&1
+  t3=$(now)
+  read -r sdet svec <<<"$(stats "$d.sim")"
+  agree=no
+  if [ "$gdet" = "$sdet" ] && [ "$gvec" = "$svec" ] && cmp -s <(faults_of "$d.generated") <(faults_of "$d.tst"); then
+    agree=yes
+  else
+    notes+=("$circuit: seqatpg Detected $gdet, $gvec vectors; sequential Detected $sdet, $svec vectors")
+    failed=1
+  fi
+  printf "%-10s %7s %10s %8s %7s %8s %8s %6s\n" "$circuit" "$faults" "$untestable" "$gdet" "$gvec" \
+    "$(secs "$t0" "$t1")" "$(secs "$t2" "$t3")" $agree
+done
+
+echo
+echo "sequential and analyze on $patterns random binary patterns (full-scan models, macro level)"
+printf "%-10s %7s %8s %8s %6s %6s\n" circuit nodes seq_s analyze_s ratio agree
+for m in "${models[@]}"; do
+  stem=${m%%:*} circuit=${m#*:}
+  d=${stem}_fs_macro
+  nodes=$(awk '/^STAT#/ { print $2; exit }' "$d.agm")
+  "$bindir/seqcheck" patterns "$d.agm" "$patterns" 1 0 "$d.patterns" || { failed=1; continue; }
+  cp "$d.patterns" "$d.tst"
+  t0=$(now)
+  "$bindir/sequential" "$d" >"$d.sim" 2>&1
+  t1=$(now)
+  cp "$d.tst" "$d.seqresult"
+  cp "$d.patterns" "$d.tst"
+  t2=$(now)
+  "$bindir/analyze" "$d" >"$d.ana" 2>&1
+  t3=$(now)
+  # analyze again on the file without its first pattern, for the fault marks.
+  awk -v n=$((patterns - 1)) '/^\.VECTORS/ { print ".VECTORS " n; next }
+       /^\.PATTERNS/ { print; skip = 1; next }
+       skip && NF { skip = 0; next } { print }' "$d.patterns" >"$d.tst"
+  "$bindir/analyze" "$d" >/dev/null 2>&1
+  agree=no
+  cmp -s <(sed -n '/^\.FAULTS/,$p' "$d.seqresult") <(sed -n '/^\.FAULTS/,$p' "$d.tst") && agree=yes
+  [ $agree = yes ] || { notes+=("$circuit full-scan: sequential and analyze differ in fault marks"); failed=1; }
+  ts=$(secs "$t0" "$t1") ta=$(secs "$t2" "$t3")
+  ratio=$(awk -v s="$ts" -v a="$ta" 'BEGIN { if (a > 0) printf "%.2f", s / a; else print "-" }')
+  printf "%-10s %7s %8s %8s %6s %6s\n" "$circuit" "$nodes" "$ts" "$ta" "$ratio" $agree
+done
+
+echo
+echo "sequential -faultfree against the gate-level three-valued reference ($refpatterns patterns, 10% x)"
+printf "%-10s %-6s %s\n" circuit level verdict
+for m in "${models[@]}"; do
+  stem=${m%%:*} circuit=${m#*:}
+  for level in macro gate; do
+    d=${stem}_seq_$level
+    "$bindir/seqcheck" patterns "$d.agm" "$refpatterns" 7 10 "$d.tst" &&
+      "$bindir/sequential" -faultfree "$d" >/dev/null 2>&1 &&
+      verdict=$("$bindir/seqcheck" compare "$stem.bench" "$d.agm" "$d.tst")
+    status=$?
+    [ $status -eq 0 ] || { failed=1; notes+=("$circuit $level: $verdict"); verdict="DIFF"; }
+    printf "%-10s %-6s %s\n" "$circuit" $level "$verdict"
+  done
+done
+finish

@@ -1,0 +1,58 @@
+// Single stuck-at fault simulation over a pattern sequence in three-valued
+// logic, event-driven on a copy of the good machine that m3simul computed,
+// and the analysis of faults that no sequence can detect.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The faulty machine: a copy of vects, changed where the fault's effect reaches.
+extern std::vector<std::vector<unsigned char>> asevects;
+// Per row: the columns of asevects the fault under simulation changed.
+extern std::vector<std::vector<uint32_t>> changeMas;
+// Per graph: the event frame it is due in (current and next frame).
+// 64-bit stamps never wrap, so no scheduled event is ever lost.
+extern std::vector<uint64_t> PresEventMas, NextEventMas;
+extern uint64_t EventFrame;
+// Per internal graph: the graphs with a node reading its variable, ascending.
+extern std::vector<std::vector<uint32_t>> nextgrps;
+// Per node: bit 0 excludes the stuck-at-0 fault, bit 1 the stuck-at-1 fault.
+extern std::vector<uint32_t> untestableMas;
+extern uint32_t untestable;
+extern uint32_t detected;
+extern uint32_t last_vector;
+extern int NoDrop;
+// Nonzero: seq_simul prints a progress line after every node.
+extern int seq_progress;
+
+// The test kept by the generator: input values of each kept pattern.
+constexpr uint32_t MAXIMUM_VECTORS = 20000;
+extern std::vector<std::vector<unsigned char>> final_vects;
+extern uint32_t final_vcount;
+
+// Refuses a model in which a node reads an output variable: outputs are
+// never scheduled as internal graphs are, so the simulators cannot follow them.
+void CheckSequentialModel();
+void untestables();
+void InitNextGraphs();
+void alloc_seqsimul();
+void free_seqsimul();
+void init_seqsimul();
+void seq_simul();
+int seq_sim_pat(uint32_t node, uint32_t forced_edge, uint32_t stuck, uint32_t graph);
+// 1 when neither value is 'x'.
+int fltcmp(unsigned char faulty, unsigned char good);
+void seq_statistics(uint32_t total, uint32_t vectors);
+
+// Counts a fault row: '0' and '1' one each, '&' two; any other mark is
+// taken as "not detected" and becomes 'X'.
+uint32_t NormaliseFaultMarks(std::vector<char>& marks);
+
+// Appends rows 0 .. last_vector of the current sequence to the kept test;
+// false (nothing kept) when the kept test would pass MAXIMUM_VECTORS.
+bool SavePatterns();
+// Takes back the fault marks and exclusions of the last seq_simul run.
+void UndoLastDetections();
+void WriteEverythingOut(const std::string& path);
+// Makes the kept test the test data, for its final simulation.
+void CopyVectorInputs();

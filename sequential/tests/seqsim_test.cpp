@@ -1,0 +1,339 @@
+// The three-valued and the sequential fault simulator against a plain serial
+// reference: every graph of every pattern evaluated afresh, each graph by
+// trying every assignment of its unknown node literals.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "m3simul.h"
+#include "messages.h"
+#include "mudel.h"
+#include "sqsim.h"
+#include "ssbdd_model.h"
+#include "vector.h"
+
+namespace {
+
+const std::string kData = TEST_DATA_DIR;
+using Rows = std::vector<std::vector<unsigned char>>;
+
+// The byte node n reads: the previous row for a delayed variable.
+unsigned char Read(uint32_t n, const std::vector<unsigned char>& prev, const std::vector<unsigned char>& cur) {
+  uint32_t v = Nods[n].n_var;
+  return (Vars[v].v_flags & VF_DELAYED) ? prev[v] : cur[v];
+}
+
+// Terminal values a graph reaches when its unknown literals may take either
+// edge (each path meets a node once, so this is every assignment's value).
+void Reach(uint32_t beg, uint32_t node, const std::vector<int>& edge, bool seen[2]) {
+  for (;;) {
+    int e = edge[node];
+    if (e < 0) {
+      for (int b = 0; b < 2; ++b) {
+        uint32_t d = Nods[beg + node].n_dst[b];
+        if (d == 0)
+          seen[b] = true;
+        else
+          Reach(beg, d, edge, seen);
+      }
+      return;
+    }
+    uint32_t d = Nods[beg + node].n_dst[e];
+    if (d == 0) {
+      seen[e] = true;
+      return;
+    }
+    node = d;
+  }
+}
+
+// Reference value of graph k: 0 or 1 when every assignment of the unknown
+// literals gives it, else 'x'.  Small graphs are enumerated outright.
+unsigned char NaiveEval(uint32_t k, const std::vector<unsigned char>& prev, const std::vector<unsigned char>& cur,
+                        long fault = -1, int forced = 0) {
+  const uint32_t beg = Grps[k].g_beg, len = Grps[k].g_len;
+  std::vector<int> edge(len);
+  std::vector<uint32_t> unknown;
+  for (uint32_t i = 0; i < len; ++i) {
+    uint32_t n = beg + i;
+    unsigned char b = Read(n, prev, cur);
+    if (static_cast<long>(n) == fault) {
+      edge[i] = forced;
+    } else if (b == 'x') {
+      edge[i] = -1;
+      unknown.push_back(i);
+    } else {
+      edge[i] = b ^ (Nods[n].n_flags & 1);
+    }
+  }
+  bool seen[2] = {false, false};
+  if (unknown.size() <= 12) {
+    for (uint32_t mask = 0; mask < (1u << unknown.size()); ++mask) {
+      for (size_t u = 0; u < unknown.size(); ++u) edge[unknown[u]] = (mask >> u) & 1;
+      uint32_t node = 0;
+      int e;
+      do {
+        e = edge[node];
+        node = Nods[beg + node].n_dst[e];
+      } while (node != 0);
+      seen[e] = true;
+    }
+  } else {
+    Reach(beg, 0, edge, seen);
+  }
+  return seen[0] && seen[1] ? 'x' : seen[1] ? 1 : 0;
+}
+
+// Both machines from scratch: row 0's graph values unknown, never computed.
+Rows NaiveRun(const Rows& patterns, long fault = -1, int forced = 0) {
+  Rows r = patterns;
+  for (auto& row : r)
+    for (uint32_t i = InpCount + ConCount; i < VarCount; ++i) row[i] = 'x';
+  for (size_t j = 1; j < r.size(); ++j)
+    for (uint32_t k = 0; k < GrpCount; ++k) r[j][GraphVar(k)] = NaiveEval(k, r[j - 1], r[j], fault, forced);
+  return r;
+}
+
+// Frames in which some output is binary in both machines and differs.
+std::vector<uint32_t> DetectionFrames(const Rows& good, const Rows& bad) {
+  std::vector<uint32_t> frames;
+  for (uint32_t j = 1; j < good.size(); ++j)
+    for (uint32_t v = VarCount - OutCount; v < VarCount; ++v)
+      if (good[j][v] != 'x' && bad[j][v] != 'x' && good[j][v] != bad[j][v]) {
+        frames.push_back(j);
+        break;
+      }
+  return frames;
+}
+
+// Random inputs with about one value in `x_share` unknown.
+void FillInputs(std::mt19937& rng, uint32_t x_share) {
+  for (uint32_t j = 0; j < vcount; ++j)
+    for (uint32_t i = 0; i < InpCount; ++i)
+      vects[j][i] = x_share && rng() % x_share == 0 ? 'x' : static_cast<unsigned char>(rng() & 1);
+}
+
+// A random model made sequential: some internal graphs become flip-flops,
+// and some nodes read them from anywhere, their own graph included; an
+// input may be delayed too.
+void MakeSequentialModel(std::mt19937& rng) {
+  SsbddShape shape;
+  shape.inputs = 4;
+  shape.constants = 1;
+  shape.graphs = 14;
+  shape.outputs = 3;
+  shape.max_leaves = 5;
+  MakeSsbddModel(rng, shape);
+  std::vector<uint32_t> flipflops;
+  for (uint32_t g = 0; g < GrpCount - OutCount; ++g)
+    if (rng() % 3 == 0) {
+      Vars[GraphVar(g)].v_flags |= VF_DELAYED;
+      flipflops.push_back(g);
+    }
+  // A delayed input reads the pattern before: defined from the first one on.
+  if (rng() % 2) Vars[rng() % InpCount].v_flags |= VF_DELAYED;
+  if (flipflops.empty()) return;
+  for (NodRec& n : Nods)
+    if (rng() % 4 == 0) n.n_var = GraphVar(flipflops[rng() % flipflops.size()]);
+}
+
+// Everything the programs set up before a sequence, then one run.
+void SimulateRandomSequence(std::mt19937& rng, uint32_t length, uint32_t x_share, int nodrop) {
+  CheckSequentialModel();
+  verbose_mode = 1;
+  untestables();
+  vcount = length;
+  alloc_vec();
+  verbose_mode = 0;
+  FillInputs(rng, x_share);
+  InitNextGraphs();
+  alloc_m3simul();
+  alloc_seqsimul();
+  init_m3simul();
+  m3simul();
+  init_seqsimul();
+  NoDrop = nodrop;
+  seq_simul();
+}
+
+Rows Patterns() { return Rows(vects.begin(), vects.end()); }
+
+// Checks one finished run against the serial reference, fault by fault.
+void ExpectSerialResults(const std::vector<uint32_t>& excluded, int nodrop, const std::string& what) {
+  Rows pats = Patterns();
+  Rows good = NaiveRun(pats);
+  uint32_t want_detected = 0, want_last = 0;
+  std::vector<std::vector<char>> want_table(vcount, std::vector<char>(NodCount, 'X'));
+  for (uint32_t n = 0; n < NodCount; ++n) {
+    char mark = 'X';
+    for (int b = 0; b < 2; ++b) {
+      uint32_t forced = b ^ (Nods[n].n_flags & 1);
+      std::vector<uint32_t> frames = DetectionFrames(good, NaiveRun(pats, n, forced));
+      if (excluded[n] & (1u << b)) {
+        // Untestable faults are left out; on these models none is detectable.
+        EXPECT_TRUE(frames.empty()) << what << ": excluded fault of node " << n << " detected";
+        continue;
+      }
+      if (frames.empty()) continue;
+      ++want_detected;
+      mark = mark == 'X' ? static_cast<char>('0' + b) : '&';
+      want_last = std::max(want_last, nodrop ? frames.back() : frames.front());
+      if (nodrop)
+        for (uint32_t j : frames) {
+          char& m = want_table[j][n];
+          m = m == 'X' ? static_cast<char>('0' + b) : '&';
+        }
+    }
+    EXPECT_EQ(faults[n], mark) << what << ": node " << n << " (" << NodNames[n] << ")";
+  }
+  EXPECT_EQ(detected, want_detected) << what;
+  EXPECT_EQ(last_vector, want_last) << what;
+  if (nodrop) {
+    for (uint32_t j = 0; j < vcount; ++j)
+      EXPECT_EQ(std::string(ftable[j].begin(), ftable[j].end()),
+                std::string(want_table[j].begin(), want_table[j].end()))
+          << what << ": table row " << j;
+  }
+  // Every fault put back what it changed.
+  for (uint32_t j = 0; j < vcount; ++j)
+    for (uint32_t v = 0; v < VarCount - OutCount; ++v)
+      ASSERT_EQ(asevects[j][v], vects[j][v]) << what << ": faulty machine not restored, row " << j;
+}
+
+void ExpectGoodMachine(const std::string& what) {
+  Rows good = NaiveRun(Patterns());
+  for (uint32_t j = 0; j < vcount; ++j)
+    for (uint32_t v = 0; v < VarCount; ++v)
+      ASSERT_EQ(vects[j][v], good[j][v]) << what << ": row " << j << " variable " << VarNames[v];
+}
+
+void RunModelChecks(std::mt19937& rng, const std::string& what, uint32_t length) {
+  for (int nodrop = 0; nodrop < 2; ++nodrop) {
+    for (uint32_t x_share : {0u, 8u}) {
+      std::string tag = what + (nodrop ? " nodrop" : " drop") + " x1/" + std::to_string(x_share);
+      CheckSequentialModel();
+      verbose_mode = 1;
+      untestables();
+      verbose_mode = 0;
+      std::vector<uint32_t> excluded = untestableMas;
+      SimulateRandomSequence(rng, length, x_share, nodrop);
+      ExpectGoodMachine(tag);
+      ExpectSerialResults(excluded, nodrop, tag);
+    }
+  }
+}
+
+class SeqsimFiles : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(SeqsimFiles, MatchSerialReference) {
+  verbose_mode = 1;
+  read_ag(kData + "/" + GetParam());
+  verbose_mode = 0;
+  std::mt19937 rng(7);
+  for (int round = 0; round < 3; ++round) RunModelChecks(rng, GetParam(), 40);
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, SeqsimFiles,
+                         ::testing::Values("seq_mix.agm", "seq_first.agm", "seq_s27.agm", "seq_s298.agm"));
+
+TEST(Seqsim, RandomSequentialModelsMatchSerialReference) {
+  std::mt19937 rng(2024);
+  for (int model = 0; model < 40; ++model) {
+    MakeSequentialModel(rng);
+    RunModelChecks(rng, "random model " + std::to_string(model), 24);
+  }
+}
+
+TEST(Seqsim, UntestableFaults) {
+  verbose_mode = 1;
+  read_ag(kData + "/seq_mix.agm");
+  untestables();
+  verbose_mode = 0;
+  // h holds only itself, dead reaches no output, K1 is a constant 1.
+  std::vector<uint32_t> want(NodCount, 0);
+  want[1] = 3;
+  want[5] = want[6] = 3;
+  want[7] = 2;
+  EXPECT_EQ(untestableMas, want);
+  EXPECT_EQ(untestable, 7u);
+}
+
+TEST(Seqsim, ReaderOfOutputRefused) {
+  verbose_mode = 1;
+  read_ag(kData + "/seq_readout.agm");
+  verbose_mode = 0;
+  EXPECT_EXIT(CheckSequentialModel(), ::testing::ExitedWithCode(14), "y : Output variable read by a node");
+}
+
+TEST(M3simul, FirstPatternIsNeverComputed) {
+  verbose_mode = 1;
+  read_ag(kData + "/seq_first.agm");
+  vcount = 3;
+  alloc_vec();
+  verbose_mode = 0;
+  vects[0][0] = 0;
+  vects[1][0] = 1;
+  vects[2][0] = 0;
+  alloc_m3simul();
+  init_m3simul();
+  EXPECT_EQ(vects[1][1], kUncomputed);
+  m3simul();
+  // Row 0 keeps 'x' although its input is binary; z reads q of row 0.
+  EXPECT_EQ(std::vector<unsigned char>(vects[0].begin() + 1, vects[0].end()),
+            (std::vector<unsigned char>{'x', 'x', 'x'}));
+  EXPECT_EQ(std::vector<unsigned char>(vects[1].begin() + 1, vects[1].end()),
+            (std::vector<unsigned char>{1, 1, 'x'}));
+  EXPECT_EQ(std::vector<unsigned char>(vects[2].begin() + 1, vects[2].end()),
+            (std::vector<unsigned char>{0, 0, 1}));
+}
+
+TEST(M3simul, OnePatternComputesNothing) {
+  verbose_mode = 1;
+  read_ag(kData + "/seq_first.agm");
+  vcount = 1;
+  alloc_vec();
+  verbose_mode = 0;
+  vects[0][0] = 1;
+  alloc_m3simul();
+  init_m3simul();
+  m3simul();
+  EXPECT_EQ(vects[0][1], 'x');
+  EXPECT_EQ(vects[0][2], 'x');
+}
+
+TEST(M3simul, StampWrapKeepsResults) {
+  verbose_mode = 1;
+  read_ag(kData + "/seq_s298.agm");
+  vcount = 30;
+  alloc_vec();
+  verbose_mode = 0;
+  std::mt19937 rng(5);
+  FillInputs(rng, 4);
+  alloc_m3simul();
+  init_m3simul();
+  m3simul();
+  Rows plain = Patterns();
+  reached_code = 0xFFFFFFF0u - 3;
+  std::fill(reached_mas.begin(), reached_mas.end(), 0xFFFFFFF0u - 1);
+  init_m3simul();
+  m3simul();
+  EXPECT_EQ(Patterns(), plain);
+  EXPECT_LT(reached_code, 100u);
+}
+
+TEST(M3simul, UnknownByteEndsTheRun) {
+  verbose_mode = 1;
+  read_ag(kData + "/seq_first.agm");
+  vcount = 2;
+  alloc_vec();
+  verbose_mode = 0;
+  vects[0][0] = 0;
+  vects[1][0] = 2;
+  alloc_m3simul();
+  init_m3simul();
+  EXPECT_EXIT(m3simul(), ::testing::ExitedWithCode(14), "a_q : Uninitialized node");
+}
+
+}  // namespace

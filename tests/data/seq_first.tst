@@ -1,0 +1,7 @@
+
+.VECTORS 2
+
+.PATTERNS
+
+0
+1

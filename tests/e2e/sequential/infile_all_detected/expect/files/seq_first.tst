@@ -1,0 +1,17 @@
+
+.VECTORS 2
+
+
+.PATTERNS
+
+0xxx
+1hHx
+
+.FAULTS
+
+&&&
+
+.COVERAGE
+
+6 / 6 = 100.000000 %
+

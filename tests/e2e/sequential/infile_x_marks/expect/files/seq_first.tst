@@ -1,0 +1,17 @@
+
+.VECTORS 2
+
+
+.PATTERNS
+
+0xxx
+1hHx
+
+.FAULTS
+
+X&X
+
+.COVERAGE
+
+2 / 6 = 33.333333 %
+

@@ -1,0 +1,17 @@
+
+.VECTORS 2
+
+
+.PATTERNS
+
+0xxx
+1hHx
+
+.FAULTS
+
+X0X
+
+.COVERAGE
+
+1 / 6 = 16.666667 %
+

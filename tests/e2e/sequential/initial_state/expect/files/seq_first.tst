@@ -1,0 +1,8 @@
+
+.VECTORS 2
+
+
+.PATTERNS
+
+0xxx
+1hHx
