@@ -203,6 +203,7 @@ int test_input(int argc, char** argv) {
 void init_session(char** argv) {
   mode = simulator == "cstp" ? 1 : 0;
   read_ag(ag_file);
+  CheckTestSize(vcount, 2 * (Val(GPOLY).size() + (args[APOLY] ? Val(APOLY).size() : 0)));
   alloc_vec();
   original_vcount = vcount;
   if (mode == 0) {

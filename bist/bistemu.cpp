@@ -138,6 +138,7 @@ int bistemu_main(int argc, char** argv) {
   }
   mode = simulator == "cstp" ? 1 : 0;
   read_ag(ag_file);
+  CheckTestSize(vcount, 2 * (Val(GPOLY).size() + (args[APOLY] ? Val(APOLY).size() : 0)));
   alloc_vec();
   if (mode == 0) {
     alen = static_cast<int>(Val(APOLY).size());

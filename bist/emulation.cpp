@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <functional>
 
+#include <unistd.h>
+
 #include "marks.h"
 #include "messages.h"
 #include "mudel.h"
@@ -179,6 +181,16 @@ void progress_bar(int current, int final_value) {
     ++julla;
   }
   fputs(s.c_str(), stdout);
+}
+
+void CheckTestSize(uint64_t count, uint64_t registerLength) {
+  long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || size <= 0) return;
+  // Per pattern: its values, its table row, its register rows, and the
+  // bookkeeping of each row.
+  uint64_t perPattern = uint64_t{VarCount} + NodCount + registerLength + 160;
+  uint64_t physical = static_cast<uint64_t>(pages) * static_cast<uint64_t>(size);
+  if ((count + 1) > physical / perPattern) Error("Out of memory", -1);
 }
 
 namespace {

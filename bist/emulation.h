@@ -3,6 +3,7 @@
 // compacting), the fault simulation of its patterns, the test-length
 // optimisation step, the aliasing analysis and the progress bar.
 #pragma once
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,3 +43,7 @@ extern bool aliasing_serial;
 void do_aliasing(const RunStyle& style);
 
 void progress_bar(int current, int final_value);
+
+// Ends the run with "Out of memory" when the tables of a test of `count`
+// patterns could not fit in the machine's memory, before any is allocated.
+void CheckTestSize(uint64_t count, uint64_t registerLength);
