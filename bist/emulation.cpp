@@ -210,27 +210,16 @@ struct SerialAliasing {
   SerialAliasing() : sg(g_state), sa(a_state), scratch(AllocCharTable(stepping, glen, 'X')) { saved = vects; }
   ~SerialAliasing() { vects.swap(saved); }
 
-  // True when the fault's signature differs from the fault-free one, the
-  // emulation starting at pattern `from` (whose state is fault-free).
-  bool Differs(uint32_t node, int value, uint32_t from = 0) {
+  // True when the fault's signature differs from the fault-free one.
+  bool Differs(uint32_t node, int value) {
     const std::string& gpoly = Arg(GPOLY);
-    sg[from] = g_state[from];
-    if (mode == 0) sa[from] = a_state[from];
-    if (vcount > 0) insert_vect(sg[from], glen, 0, vects[from]);
-    for (uint32_t i = from; i < vcount; ++i) {
+    sg[0] = g_state[0];
+    if (mode == 0) sa[0] = a_state[0];
+    if (vcount > 0) insert_vect(sg[0], glen, 0, vects[0]);
+    for (uint32_t i = 0; i < vcount; ++i) {
       spec_simul(static_cast<int>(i), static_cast<int>(node), value);
       if (mode == 1) {
         LFSR(sg.data(), gpoly, glen, static_cast<int>(i), end, &vects);
-        // Back in step with the fault-free run: it stays so up to the next
-        // pattern on which the fault shows.
-        if (skipping && sg[i + 1] == g_state[i + 1]) {
-          uint32_t next = NextDetection(node, value, i + 1);
-          if (next >= vcount) return false;
-          if (next > i + 1) {
-            i = next - 1;
-            sg[next] = g_state[next];
-          }
-        }
       } else {
         ClockGenerator(sg, scratch, gpoly, glen, i);
         LFSR(sa.data(), Arg(APOLY), alen, static_cast<int>(i), end, &vects);
@@ -238,17 +227,6 @@ struct SerialAliasing {
       if (i + 1 < vcount) insert_vect(sg[i + 1], glen, 0, vects[i + 1]);
     }
     return (mode == 0 ? sa[vcount] : sg[vcount]) != etalon;
-  }
-
-  bool skipping = false;  // CSTP shortcut (fast method only)
-  uint32_t NextDetection(uint32_t node, int value, uint32_t from) const {
-    if (!skipping) return from;
-    char want = value ? '1' : '0';
-    for (uint32_t v = from; v < vcount; ++v) {
-      char m = ftable[v][node];
-      if (m == want || m == '&') return v;
-    }
-    return vcount;
   }
 };
 
@@ -404,24 +382,110 @@ void do_aliasing(const RunStyle& style) {
 
 namespace {
 
+// CSTP, 64 faults at a time, one per bit of a word.  A fault that no pattern
+// detects leaves every response, hence every later pattern, unchanged; the
+// others are emulated from the first pattern that detects any fault of
+// their group (before its own first detection a fault's run is the
+// fault-free one).  Every graph is evaluated for all 64 faulty circuits at
+// once, each with its own stuck node.
+void CstpLanes() {
+  struct One {
+    uint32_t first, node;
+    int value;
+  };
+  std::vector<One> list;
+  for (uint32_t node = 0; node < NodCount; ++node)
+    for (int value = 0; value < 2; ++value) {
+      char want = value ? '1' : '0';
+      for (uint32_t v = 0; v < vcount; ++v) {
+        char m = ftable[v][node];
+        if (m == want || m == '&') {
+          list.push_back({v, node, value});
+          break;
+        }
+      }
+    }
+  std::stable_sort(list.begin(), list.end(), [](const One& a, const One& b) { return a.first < b.first; });
+  const std::string& poly = Arg(GPOLY);
+  int L = glen, P = static_cast<int>(OutCount);
+  std::vector<uint64_t> stuck0(NodCount, 0), stuck1(NodCount, 0), val(VarCount, 0), D(NodCount, 0);
+  std::vector<uint64_t> reg(L), next(L), out(P);
+  std::vector<int> injected(L, -1);  // output index each stage receives
+  for (int i = 0; i < L; ++i) {
+    int k = end == 0 ? i : i - (L - P);
+    if (k >= 0 && k < P) injected[i] = k;
+  }
+  std::vector<std::pair<uint32_t, int>> marks;
+  for (size_t b = 0; b < list.size(); b += 64) {
+    size_t lanes = std::min<size_t>(64, list.size() - b);
+    for (size_t j = 0; j < lanes; ++j) {
+      const One& f = list[b + j];
+      (f.value ? stuck1 : stuck0)[f.node] |= 1ull << j;
+    }
+    uint32_t from = list[b].first;
+    for (int i = 0; i < L; ++i) reg[i] = g_state[from][i] == '1' ? ~0ull : 0;
+    for (uint32_t i = InpCount; i < InpCount + ConCount; ++i) val[i] = vects[from][i] == 1 ? ~0ull : 0;
+    for (uint32_t t = from; t < vcount; ++t) {
+      for (uint32_t i = 0; i < InpCount; ++i) val[i] = reg[i];
+      for (uint32_t g = 0; g < GrpCount; ++g) {
+        uint32_t beg = Grps[g].g_beg, n = Grps[g].g_len;
+        for (uint32_t k = beg + n; k-- > beg;) {
+          const NodRec& nd = Nods[k];
+          uint64_t v = ((val[nd.n_var] & ~stuck0[k]) | stuck1[k]);
+          if (nd.n_flags & 1) v = ~v;
+          uint64_t one = nd.n_dst[1] ? D[beg + nd.n_dst[1]] : ~0ull;
+          uint64_t zero = nd.n_dst[0] ? D[beg + nd.n_dst[0]] : 0;
+          D[k] = (v & one) | (~v & zero);
+        }
+        val[GraphVar(g)] = D[beg];
+      }
+      for (int k = 0; k < P; ++k) out[k] = val[VarCount - OutCount + k];
+      if (gener_c_LFSR_type == 1) {
+        uint64_t shifted = reg[0];
+        for (int i = L - 1; i >= 0; --i) {
+          uint64_t c = i == L - 1 ? 0 : reg[i + 1];
+          if (injected[i] >= 0) c ^= out[injected[i]];
+          if (poly[i] == '1') c ^= shifted;
+          next[i] = c;
+        }
+      } else {
+        uint64_t f = 0;
+        for (int i = 0; i < L; ++i)
+          if (poly[i] == '1') f ^= reg[i];
+        next[0] = f;
+        for (int i = 1; i < L; ++i) next[i] = reg[i - 1];
+        for (int i = 0; i < L; ++i)
+          if (injected[i] >= 0) next[i] ^= out[injected[i]];
+      }
+      reg.swap(next);
+    }
+    uint64_t differs = 0;
+    for (int i = 0; i < L; ++i) differs |= reg[i] ^ (etalon[i] == '1' ? ~0ull : 0);
+    for (size_t j = 0; j < lanes; ++j) {
+      const One& f = list[b + j];
+      stuck0[f.node] = stuck1[f.node] = 0;
+      if (differs >> j & 1) marks.push_back({f.node, f.value});
+    }
+  }
+  std::sort(marks.begin(), marks.end());
+  // The marks and the bar in the serial analysis' order.
+  size_t m = 0;
+  for (uint32_t node = 0; node < NodCount; ++node) {
+    for (int value = 0; value < 2; ++value) {
+      fflush(stdout);
+      if (m < marks.size() && marks[m].first == node && marks[m].second == value) {
+        Mark(node, value);
+        ++m;
+      }
+    }
+    if (node % 5 == 0) progress_bar(static_cast<int>(node), static_cast<int>(NodCount));
+  }
+}
+
 void FastAliasing(const RunStyle&, bool& drawn) {
   drawn = true;
   if (mode == 1) {
-    // CSTP: a fault that no pattern detects leaves every response, hence
-    // every later pattern, unchanged; one that does is emulated from its
-    // first detecting pattern on, skipping ahead whenever the register is
-    // back in step with the fault-free run.
-    SerialAliasing serial;
-    serial.skipping = true;
-    for (uint32_t node = 0; node < NodCount; ++node) {
-      for (int value = 0; value < 2; ++value) {
-        uint32_t first = serial.NextDetection(node, value, 0);
-        bool differs = first < vcount && serial.Differs(node, value, first);
-        fflush(stdout);
-        if (differs) Mark(node, value);
-      }
-      if (node % 5 == 0) progress_bar(static_cast<int>(node), static_cast<int>(NodCount));
-    }
+    CstpLanes();
     return;
   }
   // BILBO: the patterns do not depend on the responses.
