@@ -296,7 +296,7 @@ void write_vec(const std::string& path, int mode) {
   if (mode == 8 && bistVariant) {
     // The fault row and its coverage alone, as read_faults reads it back.
     fputs("\n.FAULTS\n\n", f);
-    fwrite(faults.data(), 1, NodCount, f);
+    if (NodCount) fwrite(faults.data(), 1, NodCount, f);
     uint32_t count = CountDetected(faults, false);
     uint32_t total = 2 * NodCount;
     double pct = total ? static_cast<double>(count) / total * 100.0 : 0.0;
@@ -338,13 +338,14 @@ void write_vec(const std::string& path, int mode) {
     const std::vector<char> none(NodCount, 'X');  // when the table was not loaded
     for (uint32_t v = 0; v < vcount; ++v) {
       const std::vector<char>& row = v < ftable.size() ? ftable[v] : none;
-      fwrite(row.data(), 1, NodCount, f);
+      if (NodCount) fwrite(row.data(), 1, NodCount, f);
       fputc('\n', f);
     }
   }
   if (mode != 2 && mode != 6 && mode != 7) {
     fputs("\n.FAULTS\n\n", f);
-    fwrite(faults.data(), 1, NodCount, f);
+    // A model without nodes has an empty row (and no storage behind it).
+    if (NodCount) fwrite(faults.data(), 1, NodCount, f);
     uint32_t count = CountDetected(faults, mode == 5);
     uint32_t total = 2 * NodCount;
     // A model without nodes has no faults to cover: 0 %, not a division by zero.
