@@ -11,7 +11,7 @@
 # against the default one and checks that both print the same.
 # Usage: bist_bench.sh <bindir> [circuit ...]   (e.g. s27 s298; default all)
 # Environment: BENCH (benchmark folder), COUNT (test length, default 1000),
-# ALIAS_NODES (CSTP aliasing only up to this many nodes, default 7000),
+# ALIAS_NODES (CSTP aliasing only up to this many nodes, default 50000),
 # SERIAL (circuits of the serial comparison; empty: none).
 set -u
 [ $# -ge 1 ] || { echo "usage: $0 <bindir> [circuit ...]" >&2; exit 2; }
@@ -28,7 +28,7 @@ done
 src=$(iscas89_dir)
 [ -d "$src" ] || { echo "no benchmark folder $src" >&2; exit 2; }
 count=${COUNT:-1000}
-alias_nodes=${ALIAS_NODES:-7000}
+alias_nodes=${ALIAS_NODES:-50000}
 serial=${SERIAL-s5378}
 
 circuit_files "$src" "$@"
