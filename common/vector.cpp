@@ -30,6 +30,7 @@ std::vector<unsigned char> BlankRow() {
 namespace {
 
 FILE* vecfile = nullptr;  // the reader's open file
+bool bistVariant = false;
 
 int Row() { return static_cast<int>(CurrentRow); }
 
@@ -70,9 +71,36 @@ bool SkipBlankLines() {
   }
 }
 
+void SetConstants(std::vector<unsigned char>& row);
+
+// The BIST variant's reader: every column of the row, in variable order; a
+// short row keeps 0 in the columns it lacks, and a line end ends it.
+bool readWholePattern(uint32_t r) {
+  std::vector<unsigned char>& row = vects[r];
+  row.assign(row.size(), 0);
+  for (uint32_t i = 0; i < VarCount; ++i) {
+    int c = getc(vecfile);
+    if (c == EOF) break;
+    if (c == '\n' || c == '\r') {
+      stepback(c);
+      break;
+    }
+    switch (c) {
+      case '0': case 'L': case 'l': row[i] = 0; break;
+      case '1': case 'H': case 'h': row[i] = 1; break;
+      case 'x': row[i] = 'x'; break;
+      default: Error("Unknown symbol in patterns file", Row());
+    }
+  }
+  SetConstants(row);
+  waistln();
+  return true;
+}
+
 // Pattern row r; false when the file ends before the row is complete.
 bool readPattern(uint32_t r) {
   if (r == vects.size()) vects.push_back(BlankRow());
+  if (bistVariant) return readWholePattern(r);
   std::vector<unsigned char>& row = vects[r];
   for (uint32_t i = 0; i < InpCount; ++i) {
     int c = getc(vecfile);
@@ -84,6 +112,12 @@ bool readPattern(uint32_t r) {
       default: Error("Unknown symbol in patterns file", Row());
     }
   }
+  SetConstants(row);
+  waistln();
+  return true;
+}
+
+void SetConstants(std::vector<unsigned char>& row) {
   for (uint32_t i = InpCount; i < InpCount + ConCount; ++i) {
     if (Vars[i].v_flags & VF_CONST0)
       row[i] = 0;
@@ -92,8 +126,6 @@ bool readPattern(uint32_t r) {
     else
       Error("Constant variable expected", Row());
   }
-  waistln();
-  return true;
 }
 
 // Reads symbols of `accepted` into `row` until the first other character.
@@ -163,6 +195,9 @@ void ReadRows(const char* section, bool no_columns, F read) {
 }
 
 }  // namespace
+
+void SetBistVariant(bool on) { bistVariant = on; }
+bool BistVariant() { return bistVariant; }
 
 void read_vec(const std::string& path) {
   BeginProcessing("Reading test patterns file " + path);
@@ -277,6 +312,18 @@ void write_vec(const std::string& path, int mode) {
   OutFile out;
   OpenOutput(out, path);
   FILE* f = out.fp();
+  if (mode == 8 && bistVariant) {
+    // The fault row and its coverage alone, as read_faults reads it back.
+    fputs("\n.FAULTS\n\n", f);
+    if (NodCount) fwrite(faults.data(), 1, NodCount, f);
+    uint32_t count = CountDetected(faults, false);
+    uint32_t total = 2 * NodCount;
+    double pct = total ? static_cast<double>(count) / total * 100.0 : 0.0;
+    fprintf(f, "\n\n.COVERAGE\n\n%u / %u = %f %%\n\n", count, total, pct);
+    CommitOutput(out, path);
+    EndProcessing();
+    return;
+  }
   if (mode < 0 || mode > 7) mode = 0;
   // Mode 6 leaves pattern 0 out; with no patterns there is nothing to leave.
   uint32_t first = (mode == 6 && vcount > 0) ? 1 : 0;
@@ -317,6 +364,7 @@ void write_vec(const std::string& path, int mode) {
   }
   if (mode != 2 && mode != 6 && mode != 7) {
     fputs("\n.FAULTS\n\n", f);
+    // A model without nodes has an empty row (and no storage behind it).
     if (NodCount) fwrite(faults.data(), 1, NodCount, f);
     uint32_t count = CountDetected(faults, mode == 5);
     uint32_t total = 2 * NodCount;

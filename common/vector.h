@@ -28,6 +28,12 @@ void alloc_vec();
 std::vector<unsigned char> BlankRow();
 void free_vec();
 
+// The BIST programs' variant of this module, off by default: when on,
+// write_vec also knows mode 8 (the fault row and coverage alone) and the
+// reader takes back every column of a pattern row, not only the inputs.
+void SetBistVariant(bool on);
+bool BistVariant();
+
 // Coverage count of a fault row: '0' and '1' (or, with delay marks, '/' and
 // '\') count one, '&' two.
 uint32_t CountDetected(const std::vector<char>& marks, bool delay_marks);

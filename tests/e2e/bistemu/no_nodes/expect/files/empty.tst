@@ -1,0 +1,35 @@
+
+.VECTORS 5
+
+
+.ANALYZER
+
+.INITIAL_STATE 10
+.POLYNOMIAL 11
+.SIGNATURE 01
+
+
+.PATTERNS
+
+10
+11
+01
+10
+11
+
+.TABLE
+
+
+
+
+
+
+
+.FAULTS
+
+
+
+.COVERAGE
+
+0 / 0 = 0.000000 %
+
