@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "messages.h"
+#include "paths.h"
 #include "parser.h"
 
 const char* const nammas[11] = {"from", "not",  "and",      "nand", "or",  "nor",
@@ -103,7 +104,10 @@ void netlist::open_output() {
   }
 }
 
-void netlist::commit() { CommitOutput(out, outname); }
+void netlist::commit() {
+  CommitOutput(out, outname);
+  CommitPaths();
+}
 
 void netlist::liberr() {
   prs.line = 0;

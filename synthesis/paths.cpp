@@ -1,0 +1,188 @@
+#include "paths.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <unordered_map>
+
+#include "messages.h"
+#include "netlist.h"
+#include "parser.h"
+#include "random.h"
+#include "scramble.h"
+
+std::vector<gate_entry> gatenum;
+int GateCount = 0;
+std::vector<int32_t> path_gates;
+std::vector<uint32_t> path_end;
+
+namespace {
+
+// The first gate of each name, and per line the number found for it.
+std::unordered_map<std::string, int> first_gate;
+std::unordered_map<const rida*, int> row_gate;
+
+OutFile pat_file, gat_file, rep_file;
+bool pat_open = false, rep_open = false;
+
+int GateOf(const rida* r) {
+  auto it = row_gate.find(r);
+  if (it != row_gate.end()) return it->second;
+  int number = -1;
+  if (r->type >= T_NOT && r->type <= T_NOR) {
+    auto g = first_gate.find(shown(r->name));
+    if (g != first_gate.end()) number = g->second;
+  }
+  row_gate.emplace(r, number);
+  return number;
+}
+
+const char* const type_words[] = {"", "INV", "AND", "NAND", "OR", "NOR"};
+
+// A character the record cannot hold as part of one word.
+std::string OneWord(std::string s) {
+  for (char& c : s)
+    if (c < '!' || c > '~') c = '_';
+  return s;
+}
+
+std::string LoginName() {
+  const struct passwd* pw = getpwuid(geteuid());
+  if (pw == nullptr || pw->pw_name == nullptr) return "";
+  std::string name = pw->pw_name;
+  if (name.size() > 128) name.resize(128);
+  return name;
+}
+
+std::string TimeStamp() {
+  time_t now = time(nullptr);
+  char buf[64];
+  struct tm local;
+  if (localtime_r(&now, &local) == nullptr || strftime(buf, sizeof buf, "_%s_", &local) == 0) return "__";
+  return buf;
+}
+
+}  // namespace
+
+void netlist::countgates() {
+  gatenum.clear();
+  first_gate.clear();
+  row_gate.clear();
+  for (int num : order) {
+    rida* r = getrida(num);
+    if (r == nullptr || r->type < T_NOT || r->type > T_NOR) continue;
+    uint32_t number = static_cast<uint32_t>(gatenum.size());
+    gatenum.push_back(gate_entry{shown(r->name), r->type, number, r});
+    first_gate.emplace(gatenum.back().name, static_cast<int>(number));
+  }
+  GateCount = static_cast<int>(gatenum.size());
+}
+
+void copy_path(const std::vector<const rida*>& rows) {
+  for (const rida* r : rows) path_gates.push_back(GateOf(r));
+  path_end.push_back(static_cast<uint32_t>(path_gates.size()));
+}
+
+void write_paths(unsigned nodes) {
+  BeginProcessing("Saving info about gate-level signal paths");
+  std::string pat = desname + ".pat", gat = desname + ".gat";
+  if (!pat_file.Open(pat) || !gat_file.Open(gat)) Error("Can't create output file", -1);
+  pat_open = true;
+  FILE* f = pat_file.fp();
+  fprintf(f, "\nGates: %d\tNodes: %u\n", GateCount, nodes);
+  uint32_t beg = 0;
+  for (size_t k = 0; k < path_end.size(); ++k) {
+    fprintf(f, " \n   node %zu:\t", k);
+    bool first = true;
+    // Lines on the way that are not gates (buffers, flip-flops) are left out.
+    for (uint32_t i = beg; i < path_end[k]; ++i) {
+      if (path_gates[i] < 0) continue;
+      fprintf(f, first ? "%d" : "->%d", path_gates[i]);
+      first = false;
+    }
+    beg = path_end[k];
+  }
+  fputs(" \n", f);
+  FILE* g = gat_file.fp();
+  fprintf(g, "\nGates: %d\n", GateCount);
+  fputs("\n\t\tName\tType\n", g);
+  for (const gate_entry& e : gatenum) {
+    fprintf(g, "gate %u\t:\t", e.number);
+    fputs(e.name.c_str(), g);
+    fprintf(g, "\t%s \n", type_words[e.type]);
+  }
+  EndProcessing();
+}
+
+bool ReturnTypeText(int type, std::string& out) {
+  if (type >= 1 && type <= 5) {
+    out = type_words[type];
+    return true;
+  }
+  if (type == 7) {
+    out = "BUF";
+    return true;
+  }
+  return false;
+}
+
+void netlist::ChangeGate(const std::string& name, int type) {
+  for (unsigned v = inpcons; v < varcount; ++v)
+    if (vars[v].row->name == name) vars[v].row->type = static_cast<unsigned char>(type);
+}
+
+void netlist::SpecGen() {
+  if (GateCount == 0) Error("The design has no gate whose type could be changed", -1);
+  BeginProcessing("Generating specification model");
+  Randomize();
+  uint32_t index = GetRnd() / (0xFFFFFFFFu / static_cast<uint32_t>(GateCount));
+  // The highest draws can give GateCount when it does not divide 2^32-1.
+  if (index >= static_cast<uint32_t>(GateCount)) index = static_cast<uint32_t>(GateCount) - 1;
+  const gate_entry& gate = gatenum[index];
+  int old_type = gate.type;
+  int new_type;
+  if (old_type == T_NOT) {
+    new_type = T_BUFF;
+  } else {
+    new_type = 2 + static_cast<int>(GetRnd() / 0x55555555u);
+    if (new_type >= old_type) ++new_type;
+  }
+  EndProcessing();
+  std::string new_word, old_word;
+  if (!ReturnTypeText(new_type, new_word) || !ReturnTypeText(old_type, old_word))
+    Error("Gate type conflict during execution", -1);
+  std::string login = LoginName();
+  std::string stamp = TimeStamp();
+  ChangeGate(gate.row->name, new_type);
+  // A gate line is always a variable at gate level; set it on the line as
+  // well, so the model can never miss the change that the record states.
+  gate.row->type = static_cast<unsigned char>(new_type);
+  std::string record = OneWord(login) + stamp + "|" + OneWord(gate.name) + "_Orig:" + old_word + "_Spec:" + new_word;
+  Encrypt(record);
+  TextOut("\nThe encrypted name of the modified gate is " + record + "\n");
+  WriteGateName(record);
+}
+
+void WriteGateName(const std::string& word) {
+  BeginProcessing("Saving encrypted name");
+  if (!rep_file.Open(desname + ".rep")) Error("Can't create output file", -1);
+  rep_open = true;
+  fputs("\t\tReport File for the Lab Work on Design Error Diagnosis\n", rep_file.fp());
+  fputs("\nEncrypted name of the modified gate is ", rep_file.fp());
+  fputs(word.c_str(), rep_file.fp());
+  fputs("\n", rep_file.fp());
+  EndProcessing();
+}
+
+void CommitPaths() {
+  if (pat_open) {
+    pat_open = false;
+    CommitOutput(pat_file, desname + ".pat");
+    CommitOutput(gat_file, desname + ".gat");
+  }
+  if (rep_open) {
+    rep_open = false;
+    CommitOutput(rep_file, desname + ".rep");
+  }
+}
