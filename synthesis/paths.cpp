@@ -56,7 +56,11 @@ std::string LoginName() {
 }
 
 std::string TimeStamp() {
-  time_t now = time(nullptr);
+  // The precise clock: time() may read a coarse one that lags the second
+  // that other programs (date) already show.
+  struct timespec ts;
+  clock_gettime(CLOCK_REALTIME, &ts);
+  time_t now = ts.tv_sec;
   char buf[64];
   struct tm local;
   if (localtime_r(&now, &local) == nullptr || strftime(buf, sizeof buf, "_%s_", &local) == 0) return "__";
