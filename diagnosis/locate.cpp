@@ -84,6 +84,10 @@ void Modify_out_ftable() {
 
 void LocateGate() {
   Randomize();
+  LocateGateWithSeed();
+}
+
+void LocateGateWithSeed() {
   uint32_t g_min = static_cast<uint32_t>(std::min(5, GateCount));
   uint64_t n = 4;
   Modify_out_ftable();
