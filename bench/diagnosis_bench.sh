@@ -74,7 +74,19 @@ print(split)
 PY
 )
   [ "${split:-0}" -gt 0 ] && notes+=("$circuit: $split nets fed through buffer trees (edifsyn joins at most 256 pins)")
-  if ! { python3 "$here/../tests/tools/bench2edif.py" full.bench d && cellcomp d.cells d.qz >/dev/null &&
+  if ! python3 "$here/../tests/tools/bench2edif.py" full.bench d 2>conv.log; then
+    if accepted_refusal scan.bench conv.log; then
+      printf "%-10s refused by the converter\n" "$circuit"
+      notes+=("$circuit: $REFUSAL")
+    else
+      printf "%-10s conversion FAILED\n" "$circuit"
+      notes+=("$circuit: $(tail -n 1 conv.log)")
+      failed=1
+    fi
+    cd .. || exit 2
+    continue
+  fi
+  if ! { cellcomp d.cells d.qz >/dev/null &&
     edifsyn -paths d.edf d.qz >paths.log 2>&1 && generate -vector_limit "$limit" d >gen.log 2>&1 &&
     edifsyn -spec d.edf d.qz >spec.log 2>&1; }; then
     printf "%-10s preparation FAILED\n" "$circuit"
