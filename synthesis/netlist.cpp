@@ -105,6 +105,7 @@ void netlist::open_output() {
 }
 
 void netlist::commit() {
+  CheckTargets(outname);
   CommitOutput(out, outname);
   CommitPaths();
 }

@@ -1,6 +1,7 @@
 #include "paths.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <ctime>
@@ -177,6 +178,20 @@ void WriteGateName(const std::string& word) {
   fputs(word.c_str(), rep_file.fp());
   fputs("\n", rep_file.fp());
   EndProcessing();
+}
+
+void CheckTargets(const std::string& model) {
+  std::vector<std::string> targets{model};
+  if (pat_open) {
+    targets.push_back(desname + ".pat");
+    targets.push_back(desname + ".gat");
+  }
+  if (rep_open) targets.push_back(desname + ".rep");
+  // A rename onto a folder would fail after the others were in place.
+  for (const std::string& t : targets) {
+    struct stat st;
+    if (stat(t.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) Errors(t, "Can't create output file", -1);
+  }
 }
 
 void CommitPaths() {

@@ -33,5 +33,8 @@ void write_paths(unsigned nodes);
 bool ReturnTypeText(int type, std::string& out);
 // Creates ".rep" with the scrambled record (kept unfinished until CommitPaths).
 void WriteGateName(const std::string& word);
+// Ends the run before anything is put in place when one of the files of
+// the run (the model and those above) cannot replace its target.
+void CheckTargets(const std::string& model);
 // Puts the files written above in place; a failed run leaves the old ones.
 void CommitPaths();
