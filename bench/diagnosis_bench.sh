@@ -2,9 +2,11 @@
 # The design-error exercise loop on the full-scan ISCAS'89 circuits: each
 # circuit's full-scan view goes through bench2edif, cellcomp, edifsyn -paths,
 # generate and edifsyn -spec; then verify and faultloc run on the exercise.
-# Prints per circuit the model's nodes and outputs, the patterns, seconds and
-# peak memory (MB) of verify and faultloc, and whether faultloc's gate list
-# holds the gate that -spec changed (read back with verdict).
+# Prints per circuit the model's nodes and outputs, the patterns, the size
+# (MB) a plain per-output table of outputs x patterns x nodes would take,
+# seconds and peak memory (MB) of verify and faultloc (which keep the table in
+# compact form), and whether faultloc's gate list holds the gate that -spec
+# changed (read back with verdict).
 # A net read by more pins than edifsyn joins (256) is fed through a tree of
 # buffers first (buffers are no gates of the exercise; the function stays).
 # Usage: diagnosis_bench.sh <bindir> [circuit ...]   (e.g. s27 s298; default all)
@@ -29,7 +31,7 @@ export PATH="$bindir:$PATH"
 circuit_files "$src" "$@"
 enter_work_folder
 
-printf "%-10s %7s %7s %8s %9s %7s %9s %7s %9s\n" circuit nodes outputs patterns "verify s" MB "faultloc s" MB suspected
+printf "%-10s %7s %7s %8s %9s %9s %7s %10s %7s %9s\n" circuit nodes outputs patterns "plain MB" "verify s" MB "faultloc s" MB suspected
 failed=0
 notes=()
 # Runs a program under the memory limit; sets SECS and MB from /usr/bin/time.
@@ -107,7 +109,8 @@ PY
   found=no
   sed -n '/^Suspected faulty gates:/,$p' d.rep | grep -qF "$gate [" && found=yes
   [ $found = yes ] || { failed=1; notes+=("$circuit: changed gate $gate not suspected"); }
-  printf "%-10s %7s %7s %8s %9s %7s %9s %7s %9s\n" "$circuit" "$nodes" "$outs" "$patterns" "$vs" "$vm" "$fs" "$fm" "$found"
+  plain=$(awk -v a="$nodes" -v b="$outs" -v c="$patterns" 'BEGIN { printf "%.0f", a * b * c / 1048576 }')
+  printf "%-10s %7s %7s %8s %9s %9s %7s %10s %7s %9s\n" "$circuit" "$nodes" "$outs" "$patterns" "$plain" "$vs" "$vm" "$fs" "$fm" "$found"
   cd .. || exit 2
 done
 finish
