@@ -24,7 +24,12 @@ namespace {
 std::unordered_map<std::string, int> first_gate;
 std::unordered_map<const rida*, int> row_gate;
 
-OutFile pat_file, gat_file, rep_file;
+// Made on first use and never destroyed: a fatal error exits through the
+// handlers that remove unfinished files, which an object of static storage
+// would outlive its bookkeeping for.
+OutFile& PatFile() { static OutFile* f = new OutFile; return *f; }
+OutFile& GatFile() { static OutFile* f = new OutFile; return *f; }
+OutFile& RepFile() { static OutFile* f = new OutFile; return *f; }
 bool pat_open = false, rep_open = false;
 
 int GateOf(const rida* r) {
@@ -92,9 +97,9 @@ void copy_path(const std::vector<const rida*>& rows) {
 void write_paths(unsigned nodes) {
   BeginProcessing("Saving info about gate-level signal paths");
   std::string pat = desname + ".pat", gat = desname + ".gat";
-  if (!pat_file.Open(pat) || !gat_file.Open(gat)) Error("Can't create output file", -1);
+  if (!PatFile().Open(pat) || !GatFile().Open(gat)) Error("Can't create output file", -1);
   pat_open = true;
-  FILE* f = pat_file.fp();
+  FILE* f = PatFile().fp();
   fprintf(f, "\nGates: %d\tNodes: %u\n", GateCount, nodes);
   uint32_t beg = 0;
   for (size_t k = 0; k < path_end.size(); ++k) {
@@ -109,7 +114,7 @@ void write_paths(unsigned nodes) {
     beg = path_end[k];
   }
   fputs(" \n", f);
-  FILE* g = gat_file.fp();
+  FILE* g = GatFile().fp();
   fprintf(g, "\nGates: %d\n", GateCount);
   fputs("\n\t\tName\tType\n", g);
   for (const gate_entry& e : gatenum) {
@@ -171,12 +176,12 @@ void netlist::SpecGen() {
 
 void WriteGateName(const std::string& word) {
   BeginProcessing("Saving encrypted name");
-  if (!rep_file.Open(desname + ".rep")) Error("Can't create output file", -1);
+  if (!RepFile().Open(desname + ".rep")) Error("Can't create output file", -1);
   rep_open = true;
-  fputs("\t\tReport File for the Lab Work on Design Error Diagnosis\n", rep_file.fp());
-  fputs("\nEncrypted name of the modified gate is ", rep_file.fp());
-  fputs(word.c_str(), rep_file.fp());
-  fputs("\n", rep_file.fp());
+  fputs("\t\tReport File for the Lab Work on Design Error Diagnosis\n", RepFile().fp());
+  fputs("\nEncrypted name of the modified gate is ", RepFile().fp());
+  fputs(word.c_str(), RepFile().fp());
+  fputs("\n", RepFile().fp());
   EndProcessing();
 }
 
@@ -197,11 +202,11 @@ void CheckTargets(const std::string& model) {
 void CommitPaths() {
   if (pat_open) {
     pat_open = false;
-    CommitOutput(pat_file, desname + ".pat");
-    CommitOutput(gat_file, desname + ".gat");
+    CommitOutput(PatFile(), desname + ".pat");
+    CommitOutput(GatFile(), desname + ".gat");
   }
   if (rep_open) {
     rep_open = false;
-    CommitOutput(rep_file, desname + ".rep");
+    CommitOutput(RepFile(), desname + ".rep");
   }
 }
