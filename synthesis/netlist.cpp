@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "messages.h"
+#include "paths.h"
 #include "parser.h"
 
 const char* const nammas[11] = {"from", "not",  "and",      "nand", "or",  "nor",
@@ -106,15 +107,16 @@ void netlist::open_output() {
 }
 
 void netlist::commit() {
+  CheckTargets(outname);
   const bool with_names = names.fp() != nullptr;
-  // Both files are written out before either is put in place, so a write
-  // error leaves the previous pair.
-  if (with_names) {
-    if (fflush(out.fp()) != 0 || ferror(out.fp())) Errors(outname, "Can't create output file", -1);
-    if (fflush(names.fp()) != 0 || ferror(names.fp())) Errors("LineNames", "cannot create file", -1);
-  }
+  // Every file of the run is written out before any is put in place, so a
+  // write error leaves the previous set.
+  if (fflush(out.fp()) != 0 || ferror(out.fp())) Errors(outname, "Can't create output file", -1);
+  if (with_names && (fflush(names.fp()) != 0 || ferror(names.fp()))) Errors("LineNames", "cannot create file", -1);
+  FlushPaths();
   CommitOutput(out, outname);
   if (with_names && !names.Commit()) Errors("LineNames", "cannot create file", -1);
+  CommitPaths();
 }
 
 void netlist::liberr() {

@@ -102,10 +102,20 @@ class netlist {
 
   // Synthesis and writers.
   void ag_generate();
+  // The gate table, and the design-error insertion (-spec).
+  void countgates();
+  void SpecGen();
+  void ChangeGate(const std::string& name, int type);
   void findvars();
   void mkgraphs();
   void gatelevel(rida* row, int v);
   void recu(tipp* root, int v);
+  // The chain of lines from the graph's root to a node, recorded with -paths.
+  struct chain_elem {
+    const rida* row;
+    int parent;
+  };
+  std::vector<chain_elem> chain;
   int stacksave(std::vector<tipp*>& w, int v);
   bool isnode(const rida& r) const;
   void pushnode(tipp* t, int v);

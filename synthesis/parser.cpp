@@ -173,16 +173,13 @@ void parser::options(int argc, char** argv) {
   }
 }
 
-// Combinations that would write the wrong kind of file, and the switches
-// whose outputs this build does not make yet.
+// Combinations that would write the wrong kind of file.
 void parser::check_options() {
   if (spec && iscas85) Errors("Illegal switch", lib_cell ? "-lib_cell" : "-iscas85", -1);
   if (paths && gate_level) Errors("Illegal switch", "-gate_level", -1);
   if (paths && iscas85) Errors("Illegal switch", lib_cell ? "-lib_cell" : "-iscas85", -1);
   if (iscas89 && iscas85) Errors("Illegal switch", "-iscas89", -1);
   if (general && (iscas85 || iscas89)) Errors("Illegal switch", "-general", -1);
-  if (paths) Errors("-paths", "not supported yet", -1);
-  if (spec) Errors("-spec", "not supported yet", -1);
   // The ISCAS'89 input makes a model only; its usage says which switches to leave out.
   if (read_iscas89 && lib_cell) Errors("Illegal switch", "-lib_cell", -1);
   if (read_iscas89 && iscas85) Errors("Illegal switch", "-iscas85", -1);

@@ -5,15 +5,19 @@
 #include "messages.h"
 #include "netlist.h"
 #include "parser.h"
+#include "paths.h"
 
 void netlist::ag_generate() {
+  if (prs.paths || prs.spec) countgates();
   findvars();
+  if (prs.spec) SpecGen();
   mkgraphs();
   write_ag();
+  if (prs.paths) write_paths(ddnodes);
 }
 
 void netlist::findvars() {
-  BeginProcessing("Generating SSBDD model");
+  if (!prs.spec) BeginProcessing("Generating SSBDD model");
   std::vector<rida*> rows;
   for (int num : order) {
     rida* r = getrida(num);
@@ -87,7 +91,7 @@ void netlist::mkgraphs() {
       recu(root, static_cast<int>(v));
     }
   }
-  EndProcessing();
+  if (!prs.spec) EndProcessing();
 }
 
 void netlist::gatelevel(rida* row, int v) {
@@ -129,16 +133,32 @@ bool netlist::isnode(const rida& r) const {
 // Depth first over the substitutions, with an explicit stack: a fan-out-free
 // chain as deep as the circuit must not exhaust the call stack.
 void netlist::recu(tipp* root, int v) {
-  std::vector<tipp*> stack{root};
+  // Each stacked node carries the last element of its chain (-1: none yet).
+  std::vector<std::pair<tipp*, int>> stack{{root, -1}};
   std::vector<tipp*> w;
+  std::vector<const rida*> rows;
+  bool paths = prs.paths != 0;
+  chain.clear();
   while (!stack.empty()) {
-    tipp* t = stack.back();
+    tipp* t = stack.back().first;
+    int element = stack.back().second;
     stack.pop_back();
+    if (paths) {
+      if (isnode(*t->row)) {
+        // The record runs from the gate nearest the node to the root.
+        rows.clear();
+        for (int e = element; e >= 0; e = chain[e].parent) rows.push_back(chain[e].row);
+        copy_path(rows);
+      } else if (t->row->type != T_OUTPUT) {
+        chain.push_back(chain_elem{t->row, element});
+        element = static_cast<int>(chain.size()) - 1;
+      }
+    }
     size_t n = std::max<size_t>(1, t->row->fanin.size());
     w.assign(n, nullptr);
     w[0] = t;
     if (!stacksave(w, v)) continue;
-    for (size_t j = n; j-- > 0;) stack.push_back(w[j]);
+    for (size_t j = n; j-- > 0;) stack.push_back({w[j], element});
   }
 }
 

@@ -6,7 +6,7 @@ usage: bench2edif.py <in.bench> <stem> [--verilog] [--copies K]
 
 Writes, in the current folder:
   <stem>.edf    the netlist: one instance per gate (cells AND<n>, NAND<n>,
-                OR<n>, NOR<n>, INV, DFF from an external library "GATES"),
+                OR<n>, NOR<n>, INV, BUF, DFF from an external library "GATES"),
                 one net per signal; input ports carry the INPUT names, output
                 ports the OUTPUT names with "_OUT" appended (the names
                 benchcheck expects of a model)
@@ -69,6 +69,8 @@ def identifiers(names):
 def cell_of(kind, width):
     if kind == "NOT":
         return "INV"
+    if kind == "BUFF":
+        return "BUF"
     if kind == "DFF":
         return "DFF"
     return "%s%d" % (kind, width)
@@ -118,6 +120,9 @@ def main():
             if c == "INV":
                 f.write("GATE INV Y = !A0;\n")
                 continue
+            if c == "BUF":
+                f.write("GATE BUF Y = A0;\n")
+                continue
             op, inv = ops[kind]
             expr = op.join(pins(c, width))
             f.write("GATE %s Y = %s;\n" % (c, "!(%s)" % expr if inv else expr))
@@ -163,7 +168,7 @@ def main():
 
     if not verilog:
         return
-    prim = {"AND": "and", "NAND": "nand", "OR": "or", "NOR": "nor", "NOT": "not"}
+    prim = {"AND": "and", "NAND": "nand", "OR": "or", "NOR": "nor", "NOT": "not", "BUFF": "buf"}
     seq = any(kind == "DFF" for _, kind, _ in gates)
     with open(stem + ".v", "w") as f:
         ports = inputs + ["%s_OUT" % n for n in outputs] + (["CK"] if seq else [])

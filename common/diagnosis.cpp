@@ -1,0 +1,222 @@
+#include "diagnosis.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "fsimul.h"
+#include "messages.h"
+#include "mudel.h"
+#include "vector.h"
+
+std::vector<char> out_ftable;
+std::vector<std::vector<char>> etalon_outputs;
+std::vector<char> out_faults;
+std::vector<OutGroups> out_groups;
+int out_fsimul_compact = 0;
+
+namespace {
+
+inline unsigned char Walk(const unsigned char* row, uint32_t g, uint32_t start) {
+  const NodRec* base = &Nods[Grps[g].g_beg];
+  uint32_t k = start;
+  for (;;) {
+    const NodRec& n = base[k];
+    uint32_t e = (row[n.n_var] != 0 ? 1u : 0u) ^ (n.n_flags & 1u);
+    uint32_t next = n.n_dst[e];
+    if (next == 0) return static_cast<unsigned char>(e);
+    k = next;
+  }
+}
+
+// Graphs with a raised CritPath counter, one bit each, so a spread visits
+// only those, in index order.
+std::vector<uint64_t> raised;
+// The outputs marked in out_faults, so they can be listed and cleared fast.
+std::vector<uint32_t> reached;
+
+void Raise(uint32_t g) {
+  for (uint32_t t : nextGrps[g]) {
+    ++CritPath[t];
+    raised[t >> 6] |= uint64_t{1} << (t & 63);
+  }
+}
+
+uint32_t NextRaised(uint32_t from) {
+  for (uint32_t w = from >> 6, n = static_cast<uint32_t>(raised.size()); w < n; ++w) {
+    uint64_t word = raised[w];
+    if (w == (from >> 6)) word &= ~uint64_t{0} << (from & 63);
+    if (word) return (w << 6) + static_cast<uint32_t>(__builtin_ctzll(word));
+  }
+  return GrpCount;
+}
+
+void MarkOutput(uint32_t o) {
+  if (!out_faults[o]) {
+    out_faults[o] = 1;
+    reached.push_back(o);
+  }
+}
+
+// Spreads the inverted value of non-output graph m to every graph it
+// reaches, marking each output that changes.
+void SpreadAll(uint32_t m, const unsigned char* row) {
+  Raise(m);
+  uint32_t mv = GraphVar(m);
+  fltvec[mv] = fltvec[mv] ? 0 : 1;
+  uint32_t first_out = GrpCount - OutCount;
+  for (uint32_t t = NextRaised(m + 1); t < GrpCount; t = NextRaised(t + 1)) {
+    CritPath[t] = 0;
+    raised[t >> 6] &= ~(uint64_t{1} << (t & 63));
+    uint32_t tv = GraphVar(t);
+    unsigned char value = Walk(fltvec.data(), t, 0);
+    fltvec[tv] = value;
+    if (value != (row[tv] != 0 ? 1 : 0)) {
+      if (t >= first_out)
+        MarkOutput(t - first_out);
+      else
+        Raise(t);
+    }
+  }
+  std::copy(row + mv, row + VarCount, fltvec.begin() + mv);
+}
+
+void SimulateRow(uint32_t j) {
+  unsigned char* row = vects[j].data();
+  uint32_t first_out = GrpCount - OutCount;
+  // Fault-free pass marking every node on each graph's path.
+  for (uint32_t g = 0; g < GrpCount; ++g) {
+    std::vector<char>& marks = fltgrp[g];
+    std::fill(marks.begin(), marks.end(), 0);
+    uint32_t beg = Grps[g].g_beg;
+    uint32_t k = 0;
+    unsigned char value;
+    for (;;) {
+      const NodRec& n = Nods[beg + k];
+      uint32_t v = row[n.n_var] != 0 ? 1u : 0u;
+      marks[k] = v ? '0' : '1';
+      uint32_t e = v ^ (n.n_flags & 1u);
+      if (n.n_dst[e] == 0) {
+        value = static_cast<unsigned char>(e);
+        break;
+      }
+      k = n.n_dst[e];
+    }
+    row[GraphVar(g)] = value;
+    if (g >= first_out) etalon_outputs[j][g - first_out] = value ? '1' : '0';
+  }
+  std::copy(row, row + VarCount, fltvec.begin());
+  OutGroups* groups = out_fsimul_compact ? &out_groups[j] : nullptr;
+  for (uint32_t m = 0; m < GrpCount; ++m) {
+    for (uint32_t o : reached) out_faults[o] = 0;
+    reached.clear();
+    bool spread = false;
+    if (m >= first_out) {
+      MarkOutput(m - first_out);
+      spread = true;
+    }
+    bool grouped = false;
+    uint32_t beg = Grps[m].g_beg;
+    unsigned char good = row[GraphVar(m)];
+    const std::vector<char>& marks = fltgrp[m];
+    for (uint32_t c = 0; c < Grps[m].g_len; ++c) {
+      char mark = marks[c];
+      if (mark == 0) continue;
+      NodRec& n = Nods[beg + c];
+      n.n_flags ^= 1u;
+      unsigned char faulty = Walk(row, m, c);
+      n.n_flags ^= 1u;
+      if (faulty == good) continue;
+      if (!spread) {
+        spread = true;
+        SpreadAll(m, row);
+      }
+      if (reached.empty()) break;  // every later change of m shares this outcome
+      if (groups == nullptr) {
+        for (uint32_t o : reached) out_ftable[OutIndex(o, j, beg + c)] = mark;
+        continue;
+      }
+      if (!grouped) {
+        grouped = true;
+        std::vector<uint32_t> outs = reached;
+        std::sort(outs.begin(), outs.end());
+        groups->outs.insert(groups->outs.end(), outs.begin(), outs.end());
+        groups->out_end.push_back(static_cast<uint32_t>(groups->outs.size()));
+        groups->node_end.push_back(static_cast<uint32_t>(groups->nodes.size()));
+      }
+      groups->nodes.push_back(beg + c);
+      groups->marks.push_back(mark);
+      groups->node_end.back() = static_cast<uint32_t>(groups->nodes.size());
+    }
+  }
+  for (uint32_t o : reached) out_faults[o] = 0;
+  reached.clear();
+  if (groups != nullptr) {
+    groups->outs.shrink_to_fit();
+    groups->nodes.shrink_to_fit();
+    groups->marks.shrink_to_fit();
+    groups->out_end.shrink_to_fit();
+    groups->node_end.shrink_to_fit();
+  }
+}
+
+}  // namespace
+
+namespace {
+// The node count of the model the table was made for: a caller may load
+// another model (the specification) while it still reads the table.
+uint32_t table_nodes = 0;
+}  // namespace
+
+size_t OutIndex(uint32_t o, uint32_t j, uint32_t node) {
+  return (static_cast<size_t>(o) * vcount + j) * table_nodes + node;
+}
+
+void init_out_fsimul() {
+  out_ftable.clear();
+  out_groups.clear();
+  table_nodes = NodCount;
+  if (out_fsimul_compact)
+    out_groups.resize(vcount);
+  else
+    out_ftable.assign(static_cast<size_t>(OutCount) * vcount * NodCount, 'X');
+  etalon_outputs.assign(vcount, std::vector<char>(OutCount, '0'));
+  out_faults.assign(OutCount, 0);
+  raised.assign((GrpCount + 63) / 64, 0);
+  reached.clear();
+}
+
+void out_fsimul() {
+  for (uint32_t j = vcount; j-- > 0;) SimulateRow(j);
+}
+
+char OutMark(uint32_t o, uint32_t j, uint32_t node) {
+  if (!out_fsimul_compact) return out_ftable[OutIndex(o, j, node)];
+  const OutGroups& g = out_groups[j];
+  uint32_t out_beg = 0, node_beg = 0;
+  for (size_t k = 0; k < g.out_end.size(); ++k) {
+    uint32_t out_end = g.out_end[k], node_end = g.node_end[k];
+    if (std::binary_search(g.outs.begin() + out_beg, g.outs.begin() + out_end, o))
+      for (uint32_t i = node_beg; i < node_end; ++i)
+        if (g.nodes[i] == node) return g.marks[i];
+    out_beg = out_end;
+    node_beg = node_end;
+  }
+  return 'X';
+}
+
+void print_out_fsimul() {
+  for (uint32_t o = 0; o < OutCount; ++o) {
+    printf("\n\ndebug info for output %u\n", o);
+    for (uint32_t j = 0; j < vcount; ++j) {
+      for (uint32_t k = 0; k < table_nodes; ++k) putchar(OutMark(o, j, k));
+      putchar('\n');
+    }
+  }
+  printf("\n\n");
+  for (uint32_t o = 0; o < OutCount; ++o) {
+    printf("\n\nvalues for output %u\n", o);
+    for (uint32_t j = 0; j < vcount; ++j) putchar(etalon_outputs[j][o]);
+  }
+  printf("\n\n");
+  fflush(stdout);
+}
