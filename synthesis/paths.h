@@ -36,8 +36,8 @@ void WriteGateName(const std::string& word);
 // Ends the run before anything is put in place when one of the files of
 // the run (the model and those above) cannot replace its target.
 void CheckTargets(const std::string& model);
-// Puts the files written above in place; a failed run leaves the old ones.
 // Writes out every open file of the run, so a write error stops it before
 // any file is put in place.
 void FlushPaths();
+// Puts the files written above in place; a failed run leaves the old ones.
 void CommitPaths();
