@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Random and genetic test generation on the full-scan ISCAS'89 models, beside
 # the deterministic generator.  For every circuit its full-scan view is
-# synthesised by `import -read_iscas89` at macro and gate level; generate,
-# random and genetic then run with their default options.  Prints per model
-# its nodes and faults and, for each program, the tested faults, the coverage
-# (%), the patterns, the processor seconds and whether analyze agrees:
+# synthesised by `import -read_iscas89` at macro and gate level; generate (with
+# -vector_limit, below), random and genetic then run with their default
+# options.  Prints per model its nodes and faults and, for each program, the
+# tested faults, the coverage (%), the patterns, the processor seconds and
+# whether analyze agrees:
 #   generate  analyze covers the tested count;
 #   random    analyze covers random's Tested with as many vectors, and after
 #             a second run with -fault_table analyze leaves its file as it is;
@@ -15,7 +16,8 @@
 # random patterns, and whether both generators stayed within analyze's time.
 # Usage: random_bench.sh <bindir> [circuit ...]   (e.g. s27 s298; default all)
 # Environment: BENCH (benchmark folder, default ../shared/benchmarks of the
-# repository).
+# repository), VECTOR_LIMIT (generate -vector_limit, default 3000: the
+# largest models need more than generate's default of 1000).
 set -u
 [ $# -ge 1 ] || { echo "usage: $0 <bindir> [circuit ...]" >&2; exit 2; }
 here=$(cd "$(dirname "$0")" && pwd)
@@ -30,6 +32,8 @@ for p in generate random genetic import analyze; do
 done
 src=$(iscas89_dir)
 [ -d "$src" ] || { echo "no benchmark folder $src" >&2; exit 2; }
+
+limit=${VECTOR_LIMIT:-3000}
 
 circuit_files "$src" "$@"
 enter_work_folder
@@ -88,7 +92,7 @@ for f in "${files[@]}"; do
     line=$(printf "%-8s %-5s %6s %6s |" "$circuit" $level "$nodes" $((2 * nodes)))
 
     # generate
-    cpu "$d.gen" "$bindir/generate" "$d"
+    cpu "$d.gen" "$bindir/generate" -vector_limit "$limit" "$d"
     read -r tested patterns <<<"$(awk '/^Tested / { t = $2 } / Vectors$/ { p = $1 } END { print t, p }' "$d.gen")"
     cov=$(awk '/^Fault coverage/ { printf "%.2f", $3; exit }' "$d.gen")
     ok=no
