@@ -1,5 +1,6 @@
 #include "gasearch.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
