@@ -1,0 +1,18 @@
+
+.VECTORS 0
+
+
+.PATTERNS
+
+
+.TABLE
+
+
+.FAULTS
+
+0&XX1XXXXX
+
+.COVERAGE
+
+4 / 20 = 20.000000 %
+

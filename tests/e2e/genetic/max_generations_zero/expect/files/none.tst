@@ -1,0 +1,18 @@
+
+.VECTORS 0
+
+
+.PATTERNS
+
+
+.TABLE
+
+
+.FAULTS
+
+XXXXXXXXXX
+
+.COVERAGE
+
+0 / 20 = 0.000000 %
+

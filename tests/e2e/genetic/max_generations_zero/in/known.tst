@@ -1,0 +1,6 @@
+
+.VECTORS 0
+
+.FAULTS
+
+0&xX1XXXXX

@@ -1,0 +1,6 @@
+
+.VECTORS 1
+
+.PATTERNS
+
+00000

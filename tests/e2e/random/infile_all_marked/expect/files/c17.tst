@@ -1,0 +1,18 @@
+
+.VECTORS 0
+
+
+.PATTERNS
+
+
+.TABLE
+
+
+.FAULTS
+
+&&&&&&&&&&
+
+.COVERAGE
+
+20 / 20 = 100.000000 %
+

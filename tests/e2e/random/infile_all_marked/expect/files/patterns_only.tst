@@ -1,0 +1,6 @@
+
+.VECTORS 0
+
+
+.PATTERNS
+

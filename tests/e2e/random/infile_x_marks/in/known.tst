@@ -1,0 +1,10 @@
+
+.VECTORS 1
+
+.PATTERNS
+
+000
+
+.FAULTS
+
+x0X1&x

@@ -1,0 +1,22 @@
+
+.VECTORS 2
+
+
+.PATTERNS
+
+01lL
+10lH
+
+.TABLE
+
+1X11
+XXX0
+
+.FAULTS
+
+1X1&
+
+.COVERAGE
+
+4 / 8 = 50.000000 %
+
