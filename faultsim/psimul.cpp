@@ -94,13 +94,17 @@ void MarkGraph(uint32_t g, const uint32_t* pv, uint32_t diff, FLIST& fl) {
   }
 }
 
+// Row by row, so the table is written in the order it lies in memory; the
+// two detection masks of a pattern are disjoint ('0' = 'X' - 40, '1' = 'X' - 39).
 void WriteTable() {
+  const uint32_t nodes = NodCount;  // a local: the char stores could alias the global
   for (uint32_t v = 0; v < vcount; ++v) {
-    const FLIST& fl = flist[v / 32];
-    uint32_t bit = 1u << (v % 32);
-    std::vector<char>& row = ftable[v];
-    for (uint32_t n = 0; n < NodCount; ++n)
-      row[n] = (fl.sa0[n] & bit) ? '0' : (fl.sa1[n] & bit) ? '1' : 'X';
+    const uint32_t* s0 = flist[v / 32].sa0.data();
+    const uint32_t* s1 = flist[v / 32].sa1.data();
+    uint32_t j = v % 32;
+    char* row = ftable[v].data();
+    for (uint32_t n = 0; n < nodes; ++n)
+      row[n] = static_cast<char>('X' - 40 * ((s0[n] >> j) & 1) - 39 * ((s1[n] >> j) & 1));
   }
 }
 
@@ -224,21 +228,23 @@ void psimul() {
 }
 
 void serial_vec() {
+  // Locals, as the char stores could alias the globals.
+  const uint32_t vars = VarCount, nodes = NodCount;
   for (uint32_t v = 0; v < vcount; ++v) {
-    const std::vector<uint32_t>& pk = pvects[v / 32];
-    uint32_t bit = 1u << (v % 32);
-    for (uint32_t i = 0; i < VarCount; ++i) vects[v][i] = (pk[i] & bit) ? 1 : 0;
+    const uint32_t* pk = pvects[v / 32].data();
+    uint32_t j = v % 32;
+    unsigned char* row = vects[v].data();
+    for (uint32_t i = 0; i < vars; ++i) row[i] = static_cast<unsigned char>((pk[i] >> j) & 1);
   }
-  for (uint32_t n = 0; n < NodCount; ++n) {
-    char& f = faults[n];
-    for (uint32_t v = 0; v < vcount; ++v) {
-      char m = ftable[v][n];
-      if (f == 'X' || f == 'x')
-        f = m;
-      else if (f == '0' && m == '1')
-        f = '&';
-      else if (f == '1' && m == '0')
-        f = '&';
+  // The table is merged pattern by pattern, each row in memory order.
+  char* f = faults.data();
+  for (uint32_t v = 0; v < vcount; ++v) {
+    const char* row = ftable[v].data();
+    for (uint32_t n = 0; n < nodes; ++n) {
+      char cur = f[n], m = row[n];
+      bool undetected = cur == 'X' || cur == 'x';
+      bool both = (cur == '0' && m == '1') || (cur == '1' && m == '0');
+      f[n] = undetected ? m : both ? '&' : cur;
     }
   }
 }
