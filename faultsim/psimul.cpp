@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "messages.h"
 #include "mudel.h"
@@ -65,8 +67,7 @@ void init_psimul() {
     uint32_t* w = pvects[v / 32].data();
     const unsigned char* row = vects[v].data();
     uint32_t bit = 1u << (v % 32);
-    for (uint32_t i = 0; i < inputs; ++i)
-      if (row[i] != 0) w[i] |= bit;
+    for (uint32_t i = 0; i < inputs; ++i) w[i] |= row[i] != 0 ? bit : 0;
   }
 }
 
@@ -155,7 +156,17 @@ namespace {
 constexpr uint32_t kLanes = 16;
 typedef uint32_t Block __attribute__((vector_size(4 * kLanes)));
 
-inline bool Any(const Block& b) {
+// The block loop is compiled once per instruction set and chosen at run
+// time; its helpers are inlined into each copy.  Every copy computes the
+// same bits.
+#define FAST_INLINE inline __attribute__((always_inline))
+#if defined(__x86_64__) && defined(__GNUC__)
+#define FAST_DISPATCH 1
+#else
+#define FAST_DISPATCH 0
+#endif
+
+FAST_INLINE bool Any(const Block& b) {
   uint64_t w[kLanes / 2];
   memcpy(w, &b, sizeof w);
   uint64_t r = 0;
@@ -163,7 +174,7 @@ inline bool Any(const Block& b) {
   return r != 0;
 }
 
-inline bool Full(const Block& b) {
+FAST_INLINE bool Full(const Block& b) {
   uint64_t w[kLanes / 2];
   memcpy(w, &b, sizeof w);
   uint64_t r = ~uint64_t(0);
@@ -182,10 +193,31 @@ struct FastNode {
 std::vector<FastNode> fnodes;
 std::vector<uint32_t> slotBase;          // per graph: its first slot in goodD (g_beg + 2g)
 std::vector<uint32_t> readStart, reads;  // per graph: the later graphs that test its variable
-std::vector<Block> goodV, faultV;        // per variable: fault-free values, values with one graph complemented
-std::vector<Block> goodD;                // per graph slot: fault-free graph value from that node on
-std::vector<Block> diffs;                // per graph: the patterns in which complementing it changes an output
-std::vector<Block> work;                 // slots of one graph for the evaluation on faultV and for the reach masks
+// Blocks on 64-byte boundaries, as the widest instruction set loads them
+// (std::vector guarantees only the alignment of the base instruction set).
+class Blocks {
+ public:
+  void assign(size_t n) {
+    p_.reset(static_cast<Block*>(::operator new(std::max<size_t>(n, 1) * sizeof(Block), std::align_val_t(64))));
+    memset(static_cast<void*>(p_.get()), 0, n * sizeof(Block));
+    n_ = n;
+  }
+  Block* data() { return p_.get(); }
+  Block& operator[](size_t i) { return p_.get()[i]; }
+  size_t size() const { return n_; }
+
+ private:
+  struct Free {
+    void operator()(Block* p) const { ::operator delete(p, std::align_val_t(64)); }
+  };
+  std::unique_ptr<Block, Free> p_;
+  size_t n_ = 0;
+};
+
+Blocks goodV, faultV;  // per variable: fault-free values, values with one graph complemented
+Blocks goodD;          // per graph slot: fault-free graph value from that node on
+Blocks diffs;          // per graph: the patterns in which complementing it changes an output
+Blocks work;           // slots of one graph for the evaluation on faultV and for the reach masks
 std::vector<uint64_t> pending, pendingWords;  // graphs waiting for re-evaluation, and their nonzero words
 std::vector<uint32_t> touched;                // variables changed in faultV
 uint32_t pendingCount = 0;
@@ -221,15 +253,15 @@ void PrepareFast() {
     readStart[g + 1] = static_cast<uint32_t>(reads.size());
   }
   Block all = ~Block{}, none = Block{};
-  goodV.assign(VarCount, none);
-  faultV.assign(VarCount, none);
-  goodD.assign(size_t(NodCount) + 2 * size_t(GrpCount), none);
+  goodV.assign(VarCount);
+  faultV.assign(VarCount);
+  goodD.assign(size_t(NodCount) + 2 * size_t(GrpCount));
   for (uint32_t g = 0; g < GrpCount; ++g) {
     goodD[slotBase[g] + Grps[g].g_len] = all;
     goodD[slotBase[g] + Grps[g].g_len + 1] = none;
   }
-  diffs.assign(GrpCount, none);
-  work.assign(M + 2, none);
+  diffs.assign(GrpCount);
+  work.assign(M + 2);
   pending.assign((GrpCount + 63) / 64, 0);
   pendingWords.assign((pending.size() + 63) / 64, 0);
   pendingCount = 0;
@@ -239,7 +271,7 @@ void PrepareFast() {
 
 // Evaluates graph g bottom-up on the variable values val into its slots D
 // (D[len] all ones, D[len + 1] all zeros); D[0] is the graph's value.
-inline void EvalSlots(uint32_t g, const Block* val, Block* D) {
+FAST_INLINE void EvalSlots(uint32_t g, const Block* val, Block* D) {
   uint32_t n = Grps[g].g_len;
   const FastNode* nd = fnodes.data() + Grps[g].g_beg;
   for (uint32_t k = n; k-- > 0;) {
@@ -249,7 +281,7 @@ inline void EvalSlots(uint32_t g, const Block* val, Block* D) {
   }
 }
 
-inline void Schedule(uint32_t g) {
+FAST_INLINE void Schedule(uint32_t g) {
   for (uint32_t i = readStart[g]; i < readStart[g + 1]; ++i) {
     uint32_t r = reads[i];
     uint64_t bit = uint64_t(1) << (r % 64);
@@ -263,7 +295,7 @@ inline void Schedule(uint32_t g) {
 
 // The lowest pending graph; the search starts at the group of words of `from`,
 // below which nothing is pending.
-inline uint32_t PopPending(uint32_t from) {
+FAST_INLINE uint32_t PopPending(uint32_t from) {
   for (uint32_t s = from / 4096;; ++s) {
     if (pendingWords[s] == 0) continue;
     uint32_t wi = s * 64 + static_cast<uint32_t>(__builtin_ctzll(pendingWords[s]));
@@ -288,7 +320,7 @@ void DropPending() {
 // changed variable has a reader after it, everything further depends on h
 // alone, and the rest is h's own observation mask, already known since the
 // graphs are taken from the last.
-void Observe(uint32_t g, Block& diff) {
+FAST_INLINE void Observe(uint32_t g, Block& diff) {
   diff = Block{};
   uint32_t gv = GraphVar(g);
   faultV[gv] = ~goodV[gv];
@@ -329,7 +361,7 @@ void Observe(uint32_t g, Block& diff) {
 
 // Reach and sensitivity masks of graph g from its fault-free slots, and the
 // detection masks of its nodes, written to the packets' FLIST records.
-void MarkFast(uint32_t g, const Block& diff, uint32_t p0, uint32_t np) {
+FAST_INLINE void MarkFast(uint32_t g, const Block& diff, uint32_t p0, uint32_t np) {
   uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
   const FastNode* nd = fnodes.data() + b;
   const Block* D = goodD.data() + slotBase[g];
@@ -353,7 +385,7 @@ void MarkFast(uint32_t g, const Block& diff, uint32_t p0, uint32_t np) {
   }
 }
 
-void SimulateBlock(uint32_t p0, uint32_t np) {
+FAST_INLINE void SimulateBlockBody(uint32_t p0, uint32_t np) {
   uint32_t fixed = InpCount + ConCount;
   for (uint32_t i = 0; i < fixed; ++i) {
     Block b{};
@@ -371,7 +403,7 @@ void SimulateBlock(uint32_t p0, uint32_t np) {
     std::fill(flist[p0 + k].sa0.begin(), flist[p0 + k].sa0.end(), 0);
     std::fill(flist[p0 + k].sa1.begin(), flist[p0 + k].sa1.end(), 0);
   }
-  std::copy(goodV.begin(), goodV.end(), faultV.begin());
+  memcpy(static_cast<void*>(faultV.data()), goodV.data(), VarCount * sizeof(Block));
   for (uint32_t g = GrpCount; g-- > 0;) {
     Block& diff = diffs[g];
     if (IsOutputGraph(g))
@@ -382,7 +414,38 @@ void SimulateBlock(uint32_t p0, uint32_t np) {
   }
 }
 
+void SimulateBlock(uint32_t p0, uint32_t np) { SimulateBlockBody(p0, np); }
+#if FAST_DISPATCH
+__attribute__((target("avx2"))) void SimulateBlockAvx2(uint32_t p0, uint32_t np) { SimulateBlockBody(p0, np); }
+__attribute__((target("avx512f"))) void SimulateBlockAvx512(uint32_t p0, uint32_t np) {
+  SimulateBlockBody(p0, np);
+}
+#endif
+
+int isaLimit = 2;  // the widest instruction set the block loop may use
+
+using BlockLoop = void (*)(uint32_t, uint32_t);
+
+BlockLoop ChooseBlockLoop() {
+#if FAST_DISPATCH
+  __builtin_cpu_init();
+  if (isaLimit >= 2 && __builtin_cpu_supports("avx512f")) return SimulateBlockAvx512;
+  if (isaLimit >= 1 && __builtin_cpu_supports("avx2")) return SimulateBlockAvx2;
+#endif
+  return SimulateBlock;
+}
+
 }  // namespace
+
+int psimul_limit_isa(int level) {
+  isaLimit = level;
+#if FAST_DISPATCH
+  __builtin_cpu_init();
+  if (level >= 2 && __builtin_cpu_supports("avx512f")) return 2;
+  if (level >= 1 && __builtin_cpu_supports("avx2")) return 1;
+#endif
+  return 0;
+}
 
 // Same results as psimul_plain: blocks of packets at once, the complemented
 // value of a graph spread only through the graphs that read a changed
@@ -393,8 +456,9 @@ void psimul() {
     psimul_plain();
     return;
   }
+  BlockLoop simulate = ChooseBlockLoop();
   uint32_t P = static_cast<uint32_t>(pvects.size());
-  for (uint32_t p0 = 0; p0 < P; p0 += kLanes) SimulateBlock(p0, std::min(kLanes, P - p0));
+  for (uint32_t p0 = 0; p0 < P; p0 += kLanes) simulate(p0, std::min(kLanes, P - p0));
   WriteTable();
 }
 
@@ -407,15 +471,38 @@ void serial_vec() {
     unsigned char* row = vects[v].data();
     for (uint32_t i = 0; i < vars; ++i) row[i] = static_cast<unsigned char>((pk[i] >> j) & 1);
   }
-  // The table is merged pattern by pattern, each row in memory order.
-  char* f = faults.data();
-  for (uint32_t v = 0; v < vcount; ++v) {
-    const char* row = ftable[v].data();
+  // Merging the table pattern by pattern needs, per node, only its first
+  // mark and whether each of the two marks occurs at all.  The table holds
+  // '0' ('1') exactly where the node's sa0 (sa1) mask has the pattern's bit,
+  // so the masks give both 32 patterns at a time.
+  std::vector<uint32_t> any0(nodes, 0), any1(nodes, 0);
+  std::vector<char> first(nodes, 'X');
+  for (uint32_t p = 0; p < flist.size() && 32 * p < vcount; ++p) {
+    uint32_t valid = vcount - 32 * p >= 32 ? ALL : (1u << (vcount - 32 * p)) - 1;
+    const uint32_t* s0 = flist[p].sa0.data();
+    const uint32_t* s1 = flist[p].sa1.data();
     for (uint32_t n = 0; n < nodes; ++n) {
-      char cur = f[n], m = row[n];
-      bool undetected = cur == 'X' || cur == 'x';
-      bool both = (cur == '0' && m == '1') || (cur == '1' && m == '0');
-      f[n] = undetected ? m : both ? '&' : cur;
+      uint32_t a = s0[n] & valid, b = s1[n] & valid;
+      if ((a | b) == 0) continue;
+      if (first[n] == 'X') first[n] = (a & (~(a | b) + 1)) ? '0' : '1';  // the lowest pattern decides
+      any0[n] |= a;
+      any1[n] |= b;
+    }
+  }
+  char* f = faults.data();
+  for (uint32_t n = 0; n < nodes; ++n) {
+    char cur = f[n];
+    if (cur == 'X' || cur == 'x') {
+      if (first[n] == '0')
+        f[n] = any1[n] ? '&' : '0';
+      else if (first[n] == '1')
+        f[n] = any0[n] ? '&' : '1';
+      else
+        f[n] = 'X';
+    } else if (cur == '0' && any1[n]) {
+      f[n] = '&';
+    } else if (cur == '1' && any0[n]) {
+      f[n] = '&';
     }
   }
 }
