@@ -200,18 +200,15 @@ class Blocks {
   void assign(size_t n) {
     p_.reset(static_cast<Block*>(::operator new(std::max<size_t>(n, 1) * sizeof(Block), std::align_val_t(64))));
     memset(static_cast<void*>(p_.get()), 0, n * sizeof(Block));
-    n_ = n;
   }
   Block* data() { return p_.get(); }
   Block& operator[](size_t i) { return p_.get()[i]; }
-  size_t size() const { return n_; }
 
  private:
   struct Free {
     void operator()(Block* p) const { ::operator delete(p, std::align_val_t(64)); }
   };
   std::unique_ptr<Block, Free> p_;
-  size_t n_ = 0;
 };
 
 Blocks goodV, faultV;  // per variable: fault-free values, values with one graph complemented
