@@ -166,6 +166,21 @@ TEST(Psimul, FastMatchesPlain) {
   }
 }
 
+// Degenerate models: no graphs (so no nodes), or no inputs at all.
+TEST(Psimul, FastMatchesPlainWithoutGraphsOrInputs) {
+  std::mt19937 rng(5);
+  for (RandomModelShape shape : {RandomModelShape{3, 1, 0, 0, 1}, RandomModelShape{0, 2, 4, 1, 3},
+                                 RandomModelShape{0, 0, 2, 2, 1}}) {
+    MakeRandomModel(rng, shape);
+    vcount = 40;
+    alloc_vec();
+    for (uint32_t v = 0; v < vcount; ++v) vects[v] = RandomRow(rng, true);
+    ExpectFastMatchesPlain("inputs " + std::to_string(shape.inputs) + " graphs " + std::to_string(shape.graphs));
+    serial_vec();
+    EXPECT_EQ(faults.size(), NodCount);
+  }
+}
+
 // Deep reconvergent models (each graph reads a few of the graphs just before
 // it, so changes fan out and meet again) with pattern counts around the
 // word and block boundaries, constants and 'x' inputs.
