@@ -25,4 +25,6 @@ void psimul_plain();
 // (AVX2) or 2 (AVX-512, the default); returns the one it will use on this
 // processor.  Every choice gives the same results.
 int psimul_limit_isa(int level);
+// Writes the simulated values back into vects and merges the table that
+// psimul wrote into faults (read from its masks, 32 patterns at a time).
 void serial_vec();
