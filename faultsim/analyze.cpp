@@ -40,31 +40,33 @@ void options(int argc, char** argv) {
 }
 
 // A pattern's stuck-at detection becomes a transition mark when the node's
-// line changed from the previous pattern: '/' rising, '\' falling.
+// line changed from the previous pattern: '/' rising, '\' falling.  Each row
+// is converted and merged into the fault status in one pass; an 'X' leaves
+// both the row and the status as they are.
 void make_delay_faults() {
+  // Locals, as the char stores could alias the globals.
+  const uint32_t nodes = NodCount;
+  const NodRec* nods = Nods.data();
+  char* f = faults.data();
+  for (uint32_t j = 0; j < nodes; ++j) f[j] = 'X';
   for (uint32_t i = 1; i < vcount; ++i) {
-    for (uint32_t j = 0; j < NodCount; ++j) {
-      char& m = ftable[i][j];
-      if (m != '0' && m != '1') continue;
-      uint32_t var = Nods[j].n_var;
-      unsigned char now = vects[i][var];
-      if (now == vects[i - 1][var]) {
-        m = 'X';
-        continue;
+    char* row = ftable[i].data();
+    const unsigned char* now = vects[i].data();
+    const unsigned char* before = vects[i - 1].data();
+    for (uint32_t j = 0; j < nodes; ++j) {
+      char m = row[j];
+      if (m == 'X') continue;
+      if (m == '0' || m == '1') {
+        uint32_t var = nods[j].n_var;
+        bool inverted = nods[j].n_flags & 1;
+        m = now[var] == before[var] ? 'X' : ((now[var] == 1) != inverted) ? '/' : '\\';
+        row[j] = m;
       }
-      bool inverted = Nods[j].n_flags & 1;
-      m = ((now == 1) != inverted) ? '/' : '\\';
-    }
-  }
-  for (char& f : faults) f = 'X';
-  for (uint32_t i = 1; i < vcount; ++i) {
-    for (uint32_t j = 0; j < NodCount; ++j) {
-      char m = ftable[i][j];
-      char& f = faults[j];
-      if (f == 'X')
-        f = m;
-      else if ((f == '/' && m == '\\') || (f == '\\' && m == '/'))
-        f = '&';
+      char cur = f[j];
+      if (cur == 'X')
+        f[j] = m;
+      else if ((cur == '/' && m == '\\') || (cur == '\\' && m == '/'))
+        f[j] = '&';
     }
   }
   if (vcount > 0)

@@ -1,7 +1,9 @@
 #include "psimul.h"
 
 #include <algorithm>
-#include <functional>
+#include <cstring>
+#include <memory>
+#include <new>
 
 #include "messages.h"
 #include "mudel.h"
@@ -34,7 +36,7 @@ void EvalGraph(uint32_t g, uint32_t* pv, uint32_t* V, uint32_t* D) {
   pv[GraphVar(g)] = D[b];
 }
 
-void BuildReaders();
+void PrepareFast();
 
 }  // namespace
 
@@ -54,19 +56,18 @@ void alloc_psimul() {
   for (uint32_t i = InpCount; i < InpCount + ConCount; ++i) blank[i] = (Vars[i].v_flags & VF_CONST0) ? 0 : ALL;
   pvects.assign(P, blank);
   flist.assign(P, FLIST{std::vector<uint32_t>(NodCount), std::vector<uint32_t>(NodCount)});
-  BuildReaders();
+  PrepareFast();
 }
 
 void init_psimul() {
-  for (uint32_t p = 0; p < pvects.size(); ++p) {
-    for (uint32_t i = 0; i < InpCount; ++i) {
-      uint32_t w = 0;
-      for (uint32_t j = 0; j < 32; ++j) {
-        uint32_t v = 32 * p + j;
-        if (v < vcount && vects[v][i] != 0) w |= 1u << j;
-      }
-      pvects[p][i] = w;
-    }
+  const uint32_t inputs = InpCount;
+  for (std::vector<uint32_t>& pk : pvects) std::fill(pk.begin(), pk.begin() + inputs, 0);
+  // Pattern by pattern, each row read in memory order.
+  for (uint32_t v = 0; v < vcount; ++v) {
+    uint32_t* w = pvects[v / 32].data();
+    const unsigned char* row = vects[v].data();
+    uint32_t bit = 1u << (v % 32);
+    for (uint32_t i = 0; i < inputs; ++i) w[i] |= row[i] != 0 ? bit : 0;
   }
 }
 
@@ -94,51 +95,17 @@ void MarkGraph(uint32_t g, const uint32_t* pv, uint32_t diff, FLIST& fl) {
   }
 }
 
+// Row by row, so the table is written in the order it lies in memory; the
+// two detection masks of a pattern are disjoint ('0' = 'X' - 40, '1' = 'X' - 39).
 void WriteTable() {
+  const uint32_t nodes = NodCount;  // a local: the char stores could alias the global
   for (uint32_t v = 0; v < vcount; ++v) {
-    const FLIST& fl = flist[v / 32];
-    uint32_t bit = 1u << (v % 32);
-    std::vector<char>& row = ftable[v];
-    for (uint32_t n = 0; n < NodCount; ++n)
-      row[n] = (fl.sa0[n] & bit) ? '0' : (fl.sa1[n] & bit) ? '1' : 'X';
-  }
-}
-
-// Readers of each variable: the graphs with a node testing it, ascending.
-std::vector<std::vector<uint32_t>> readers;
-std::vector<uint32_t> heap;           // graphs waiting for re-evaluation (min-heap)
-std::vector<unsigned char> queued;    // per graph: in the heap
-std::vector<uint32_t> touched;        // graph variables changed in pfltvec
-// A node reading a delayed variable of its own or a later graph sees values
-// from before that graph was evaluated, so the fault-free values are no fixed
-// point and every later graph must be evaluated again: the direct form.
-bool needsPlain = false;
-
-void BuildReaders() {
-  readers.assign(VarCount, {});
-  needsPlain = false;
-  for (uint32_t g = 0; g < GrpCount; ++g)
-    for (uint32_t k = Grps[g].g_beg; k < Grps[g].g_beg + Grps[g].g_len; ++k) {
-      if (Nods[k].n_var >= GraphVar(g)) needsPlain = true;
-      std::vector<uint32_t>& r = readers[Nods[k].n_var];
-      if (r.empty() || r.back() != g) r.push_back(g);
-    }
-  heap.clear();
-  heap.reserve(GrpCount);
-  queued.assign(GrpCount, 0);
-  touched.clear();
-  touched.reserve(GrpCount);
-}
-
-// Queues the readers of graph `from`'s changed variable that come after it:
-// a graph before it read the value it had before the change (a delayed
-// variable), exactly as an evaluation of all later graphs in order sees it.
-void QueueReaders(uint32_t from) {
-  for (uint32_t r : readers[GraphVar(from)]) {
-    if (r <= from || queued[r]) continue;
-    queued[r] = 1;
-    heap.push_back(r);
-    std::push_heap(heap.begin(), heap.end(), std::greater<uint32_t>());
+    const uint32_t* s0 = flist[v / 32].sa0.data();
+    const uint32_t* s1 = flist[v / 32].sa1.data();
+    uint32_t j = v % 32;
+    char* row = ftable[v].data();
+    for (uint32_t n = 0; n < nodes; ++n)
+      row[n] = static_cast<char>('X' - 40 * ((s0[n] >> j) & 1) - 39 * ((s1[n] >> j) & 1));
   }
 }
 
@@ -181,64 +148,358 @@ void psimul_plain() {
   WriteTable();
 }
 
-// Same results as psimul_plain, but the complemented value of a graph is
-// spread only through the graphs that read a changed variable.
+namespace {
+
+// The fast form works on blocks of kLanes packets at once: one word of the
+// block per packet, and every operation of the simulator is lane-wise, so a
+// block gives exactly the masks of its packets simulated one by one.
+constexpr uint32_t kLanes = 16;
+typedef uint32_t Block __attribute__((vector_size(4 * kLanes)));
+
+// The block loop is compiled once per instruction set and chosen at run
+// time; its helpers are inlined into each copy.  Every copy computes the
+// same bits.
+#define FAST_INLINE inline __attribute__((always_inline))
+#if defined(__x86_64__) && defined(__GNUC__)
+#define FAST_DISPATCH 1
+#else
+#define FAST_DISPATCH 0
+#endif
+
+FAST_INLINE bool Any(const Block& b) {
+  uint64_t w[kLanes / 2];
+  memcpy(w, &b, sizeof w);
+  uint64_t r = 0;
+  for (uint64_t x : w) r |= x;
+  return r != 0;
+}
+
+FAST_INLINE bool Full(const Block& b) {
+  uint64_t w[kLanes / 2];
+  memcpy(w, &b, sizeof w);
+  uint64_t r = ~uint64_t(0);
+  for (uint64_t x : w) r &= x;
+  return r == ~uint64_t(0);
+}
+
+// A node with its successors as positions in the graph's slots: slot len
+// holds all ones (the walk ends with 1), slot len + 1 all zeros.
+struct FastNode {
+  uint32_t var;
+  uint32_t inv;  // all ones for an inverted node
+  uint32_t one, zero;
+};
+
+std::vector<FastNode> fnodes;
+std::vector<uint32_t> slotBase;          // per graph: its first slot in goodD (g_beg + 2g)
+std::vector<uint32_t> readStart, reads;  // per graph: the later graphs that test its variable
+// Blocks on 64-byte boundaries, as the widest instruction set loads them
+// (std::vector guarantees only the alignment of the base instruction set).
+class Blocks {
+ public:
+  void assign(size_t n) {
+    p_.reset(static_cast<Block*>(::operator new(std::max<size_t>(n, 1) * sizeof(Block), std::align_val_t(64))));
+    memset(static_cast<void*>(p_.get()), 0, n * sizeof(Block));
+  }
+  Block* data() { return p_.get(); }
+  Block& operator[](size_t i) { return p_.get()[i]; }
+
+ private:
+  struct Free {
+    void operator()(Block* p) const { ::operator delete(p, std::align_val_t(64)); }
+  };
+  std::unique_ptr<Block, Free> p_;
+};
+
+Blocks goodV, faultV;  // per variable: fault-free values, values with one graph complemented
+Blocks goodD;          // per graph slot: fault-free graph value from that node on
+Blocks diffs;          // per graph: the patterns in which complementing it changes an output
+Blocks work;           // slots of one graph for the evaluation on faultV and for the reach masks
+std::vector<uint64_t> pending, pendingWords;  // graphs waiting for re-evaluation, and their nonzero words
+std::vector<uint32_t> touched;                // variables changed in faultV
+uint32_t pendingCount = 0;
+// A node reading a delayed variable of its own or a later graph sees values
+// from before that graph was evaluated, so the fault-free values are no fixed
+// point and every later graph must be evaluated again: the direct form.
+bool needsPlain = false;
+
+void PrepareFast() {
+  needsPlain = false;
+  fnodes.resize(NodCount);
+  slotBase.resize(GrpCount);
+  uint32_t M = 1;
+  std::vector<std::vector<uint32_t>> readers(GrpCount);
+  for (uint32_t g = 0; g < GrpCount; ++g) {
+    uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
+    M = std::max(M, n);
+    slotBase[g] = b + 2 * g;
+    for (uint32_t k = b; k < b + n; ++k) {
+      const NodRec& nd = Nods[k];
+      fnodes[k] = FastNode{nd.n_var, (nd.n_flags & 1) ? ALL : 0u, nd.n_dst[1] ? nd.n_dst[1] : n,
+                           nd.n_dst[0] ? nd.n_dst[0] : n + 1};
+      if (nd.n_var >= GraphVar(g)) needsPlain = true;
+      if (nd.n_var < InpCount + ConCount || nd.n_var >= GraphVar(g)) continue;
+      std::vector<uint32_t>& r = readers[nd.n_var - GraphVar(0)];
+      if (r.empty() || r.back() != g) r.push_back(g);
+    }
+  }
+  readStart.assign(GrpCount + 1, 0);
+  reads.clear();
+  for (uint32_t g = 0; g < GrpCount; ++g) {
+    reads.insert(reads.end(), readers[g].begin(), readers[g].end());
+    readStart[g + 1] = static_cast<uint32_t>(reads.size());
+  }
+  Block all = ~Block{}, none = Block{};
+  goodV.assign(VarCount);
+  faultV.assign(VarCount);
+  goodD.assign(size_t(NodCount) + 2 * size_t(GrpCount));
+  for (uint32_t g = 0; g < GrpCount; ++g) {
+    goodD[slotBase[g] + Grps[g].g_len] = all;
+    goodD[slotBase[g] + Grps[g].g_len + 1] = none;
+  }
+  diffs.assign(GrpCount);
+  work.assign(M + 2);
+  pending.assign((GrpCount + 63) / 64, 0);
+  pendingWords.assign((pending.size() + 63) / 64, 0);
+  pendingCount = 0;
+  touched.clear();
+  touched.reserve(GrpCount);
+}
+
+// Evaluates graph g bottom-up on the variable values val into its slots D
+// (D[len] all ones, D[len + 1] all zeros); D[0] is the graph's value.
+FAST_INLINE void EvalSlots(uint32_t g, const Block* val, Block* D) {
+  uint32_t n = Grps[g].g_len;
+  const FastNode* nd = fnodes.data() + Grps[g].g_beg;
+  for (uint32_t k = n; k-- > 0;) {
+    Block v = val[nd[k].var] ^ nd[k].inv;
+    Block zero = D[nd[k].zero];
+    D[k] = zero ^ (v & (D[nd[k].one] ^ zero));
+  }
+}
+
+FAST_INLINE void Schedule(uint32_t g) {
+  for (uint32_t i = readStart[g]; i < readStart[g + 1]; ++i) {
+    uint32_t r = reads[i];
+    uint64_t bit = uint64_t(1) << (r % 64);
+    uint64_t& w = pending[r / 64];
+    if (w & bit) continue;
+    w |= bit;
+    pendingWords[r / 4096] |= uint64_t(1) << (r / 64 % 64);
+    ++pendingCount;
+  }
+}
+
+// The lowest pending graph; the search starts at the group of words of `from`,
+// below which nothing is pending.
+FAST_INLINE uint32_t PopPending(uint32_t from) {
+  for (uint32_t s = from / 4096;; ++s) {
+    if (pendingWords[s] == 0) continue;
+    uint32_t wi = s * 64 + static_cast<uint32_t>(__builtin_ctzll(pendingWords[s]));
+    uint64_t& w = pending[wi];
+    uint32_t r = wi * 64 + static_cast<uint32_t>(__builtin_ctzll(w));
+    w &= w - 1;
+    if (w == 0) pendingWords[s] &= ~(uint64_t(1) << (wi % 64));
+    --pendingCount;
+    return r;
+  }
+}
+
+void DropPending() {
+  std::fill(pending.begin(), pending.end(), 0);
+  std::fill(pendingWords.begin(), pendingWords.end(), 0);
+  pendingCount = 0;
+}
+
+// Observation mask of a non-output graph g: complements its value and
+// re-evaluates, in index order, only the graphs that read a changed
+// variable.  When a single graph h is left to re-evaluate and no other
+// changed variable has a reader after it, everything further depends on h
+// alone, and the rest is h's own observation mask, already known since the
+// graphs are taken from the last.
+FAST_INLINE void Observe(uint32_t g, Block& diff) {
+  diff = Block{};
+  uint32_t gv = GraphVar(g);
+  faultV[gv] = ~goodV[gv];
+  touched.push_back(gv);
+  Schedule(g);
+  uint32_t from = g;
+  while (pendingCount > 0) {
+    uint32_t h = PopPending(from);
+    from = h;
+    Block* D = work.data();
+    uint32_t n = Grps[h].g_len;
+    D[n] = ~Block{};
+    D[n + 1] = Block{};
+    EvalSlots(h, faultV.data(), D);
+    uint32_t hv = GraphVar(h);
+    Block change = D[0] ^ goodV[hv];
+    if (pendingCount == 0) {
+      diff |= change & diffs[h];
+      break;
+    }
+    if (!Any(change)) continue;
+    if (IsOutputGraph(h)) {
+      // An output's readers change only in patterns already observed here.
+      diff |= change;
+      if (Full(diff)) {
+        DropPending();
+        break;
+      }
+      continue;
+    }
+    faultV[hv] = D[0];
+    touched.push_back(hv);
+    Schedule(h);
+  }
+  for (uint32_t v : touched) faultV[v] = goodV[v];
+  touched.clear();
+}
+
+// Reach and sensitivity masks of graph g from its fault-free slots, and the
+// detection masks of its nodes, written to the packets' FLIST records.
+FAST_INLINE void MarkFast(uint32_t g, const Block& diff, uint32_t p0, uint32_t np) {
+  uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
+  const FastNode* nd = fnodes.data() + b;
+  const Block* D = goodD.data() + slotBase[g];
+  Block* L = work.data();
+  L[0] = ~Block{};
+  for (uint32_t i = 1; i < n + 2; ++i) L[i] = Block{};
+  for (uint32_t i = 0; i < n; ++i) {
+    Block v = goodV[nd[i].var] ^ nd[i].inv;
+    L[nd[i].one] |= v & L[i];  // slots n and n + 1 gather what leaves the graph: unused
+    L[nd[i].zero] |= ~v & L[i];
+  }
+  for (uint32_t i = 0; i < n; ++i) {
+    Block s = (D[nd[i].one] ^ D[nd[i].zero]) & L[i] & diff;
+    if (!Any(s)) continue;
+    Block val = goodV[nd[i].var];
+    Block s0 = val & s, s1 = ~val & s;
+    for (uint32_t k = 0; k < np; ++k) {
+      flist[p0 + k].sa0[b + i] = s0[k];
+      flist[p0 + k].sa1[b + i] = s1[k];
+    }
+  }
+}
+
+FAST_INLINE void SimulateBlockBody(uint32_t p0, uint32_t np) {
+  uint32_t fixed = InpCount + ConCount;
+  for (uint32_t i = 0; i < fixed; ++i) {
+    Block b{};
+    for (uint32_t k = 0; k < np; ++k) b[k] = pvects[p0 + k][i];
+    goodV[i] = b;
+  }
+  for (uint32_t g = 0; g < GrpCount; ++g) {
+    Block* D = goodD.data() + slotBase[g];
+    EvalSlots(g, goodV.data(), D);
+    goodV[GraphVar(g)] = D[0];
+  }
+  for (uint32_t k = 0; k < np; ++k) {
+    uint32_t* pv = pvects[p0 + k].data();
+    for (uint32_t i = fixed; i < VarCount; ++i) pv[i] = goodV[i][k];
+    std::fill(flist[p0 + k].sa0.begin(), flist[p0 + k].sa0.end(), 0);
+    std::fill(flist[p0 + k].sa1.begin(), flist[p0 + k].sa1.end(), 0);
+  }
+  memcpy(static_cast<void*>(faultV.data()), goodV.data(), VarCount * sizeof(Block));
+  for (uint32_t g = GrpCount; g-- > 0;) {
+    Block& diff = diffs[g];
+    if (IsOutputGraph(g))
+      diff = ~Block{};
+    else
+      Observe(g, diff);
+    if (Any(diff)) MarkFast(g, diff, p0, np);
+  }
+}
+
+void SimulateBlock(uint32_t p0, uint32_t np) { SimulateBlockBody(p0, np); }
+#if FAST_DISPATCH
+__attribute__((target("avx2"))) void SimulateBlockAvx2(uint32_t p0, uint32_t np) { SimulateBlockBody(p0, np); }
+__attribute__((target("avx512f"))) void SimulateBlockAvx512(uint32_t p0, uint32_t np) {
+  SimulateBlockBody(p0, np);
+}
+#endif
+
+int isaLimit = 2;  // the widest instruction set the block loop may use
+
+using BlockLoop = void (*)(uint32_t, uint32_t);
+
+BlockLoop ChooseBlockLoop() {
+#if FAST_DISPATCH
+  __builtin_cpu_init();
+  if (isaLimit >= 2 && __builtin_cpu_supports("avx512f")) return SimulateBlockAvx512;
+  if (isaLimit >= 1 && __builtin_cpu_supports("avx2")) return SimulateBlockAvx2;
+#endif
+  return SimulateBlock;
+}
+
+}  // namespace
+
+int psimul_limit_isa(int level) {
+  isaLimit = level;
+#if FAST_DISPATCH
+  __builtin_cpu_init();
+  if (level >= 2 && __builtin_cpu_supports("avx512f")) return 2;
+  if (level >= 1 && __builtin_cpu_supports("avx2")) return 1;
+#endif
+  return 0;
+}
+
+// Same results as psimul_plain: blocks of packets at once, the complemented
+// value of a graph spread only through the graphs that read a changed
+// variable, and the graphs taken from the last so that a graph whose change
+// narrows down to a single later graph takes that graph's observation mask.
 void psimul() {
   if (needsPlain) {
     psimul_plain();
     return;
   }
+  BlockLoop simulate = ChooseBlockLoop();
   uint32_t P = static_cast<uint32_t>(pvects.size());
-  for (uint32_t p = 0; p < P; ++p) {
-    uint32_t* pv = GoodPass(p);
-    FLIST& fl = flist[p];
-    std::copy(pvects[p].begin(), pvects[p].end(), pfltvec.begin());
-    for (uint32_t g = 0; g < GrpCount; ++g) {
-      uint32_t diff = ALL;
-      if (!IsOutputGraph(g)) {
-        uint32_t gv = GraphVar(g);
-        pfltvec[gv] = ~pfltvec[gv];
-        touched.push_back(gv);
-        QueueReaders(g);
-        diff = 0;
-        while (!heap.empty()) {
-          std::pop_heap(heap.begin(), heap.end(), std::greater<uint32_t>());
-          uint32_t h = heap.back();
-          heap.pop_back();
-          queued[h] = 0;
-          uint32_t hv = GraphVar(h);
-          uint32_t before = pfltvec[hv];
-          EvalGraph(h, pfltvec.data(), V_masKopi.data(), D_masKopi.data());
-          if (pfltvec[hv] == before) continue;
-          touched.push_back(hv);
-          if (IsOutputGraph(h)) diff |= pv[hv] ^ pfltvec[hv];
-          QueueReaders(h);
-        }
-        for (uint32_t v : touched) pfltvec[v] = pv[v];
-        touched.clear();
-      }
-      if (diff != 0) MarkGraph(g, pv, diff, fl);
-    }
-  }
+  for (uint32_t p0 = 0; p0 < P; p0 += kLanes) simulate(p0, std::min(kLanes, P - p0));
   WriteTable();
 }
 
 void serial_vec() {
+  // Locals, as the char stores could alias the globals.
+  const uint32_t vars = VarCount, nodes = NodCount;
   for (uint32_t v = 0; v < vcount; ++v) {
-    const std::vector<uint32_t>& pk = pvects[v / 32];
-    uint32_t bit = 1u << (v % 32);
-    for (uint32_t i = 0; i < VarCount; ++i) vects[v][i] = (pk[i] & bit) ? 1 : 0;
+    const uint32_t* pk = pvects[v / 32].data();
+    uint32_t j = v % 32;
+    unsigned char* row = vects[v].data();
+    for (uint32_t i = 0; i < vars; ++i) row[i] = static_cast<unsigned char>((pk[i] >> j) & 1);
   }
-  for (uint32_t n = 0; n < NodCount; ++n) {
-    char& f = faults[n];
-    for (uint32_t v = 0; v < vcount; ++v) {
-      char m = ftable[v][n];
-      if (f == 'X' || f == 'x')
-        f = m;
-      else if (f == '0' && m == '1')
-        f = '&';
-      else if (f == '1' && m == '0')
-        f = '&';
+  // Merging the table pattern by pattern needs, per node, only its first
+  // mark and whether each of the two marks occurs at all.  The table holds
+  // '0' ('1') exactly where the node's sa0 (sa1) mask has the pattern's bit,
+  // so the masks give both 32 patterns at a time.
+  std::vector<uint32_t> any0(nodes, 0), any1(nodes, 0);
+  std::vector<char> first(nodes, 'X');
+  for (uint32_t p = 0; p < flist.size() && 32 * p < vcount; ++p) {
+    uint32_t valid = vcount - 32 * p >= 32 ? ALL : (1u << (vcount - 32 * p)) - 1;
+    const uint32_t* s0 = flist[p].sa0.data();
+    const uint32_t* s1 = flist[p].sa1.data();
+    for (uint32_t n = 0; n < nodes; ++n) {
+      uint32_t a = s0[n] & valid, b = s1[n] & valid;
+      if ((a | b) == 0) continue;
+      if (first[n] == 'X') first[n] = (a & (~(a | b) + 1)) ? '0' : '1';  // the lowest pattern decides
+      any0[n] |= a;
+      any1[n] |= b;
+    }
+  }
+  char* f = faults.data();
+  for (uint32_t n = 0; n < nodes; ++n) {
+    char cur = f[n];
+    if (cur == 'X' || cur == 'x') {
+      if (first[n] == '0')
+        f[n] = any1[n] ? '&' : '0';
+      else if (first[n] == '1')
+        f[n] = any0[n] ? '&' : '1';
+      else
+        f[n] = 'X';
+    } else if (cur == '0' && any1[n]) {
+      f[n] = '&';
+    } else if (cur == '1' && any0[n]) {
+      f[n] = '&';
     }
   }
 }

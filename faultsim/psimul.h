@@ -21,4 +21,10 @@ void psimul();
 // The direct form (every later graph re-evaluated for every graph), kept as
 // the reference that psimul must match.
 void psimul_plain();
+// For tests: the widest instruction set psimul may use, 0 (the base set), 1
+// (AVX2) or 2 (AVX-512, the default); returns the one it will use on this
+// processor.  Every choice gives the same results.
+int psimul_limit_isa(int level);
+// Writes the simulated values back into vects and merges the table that
+// psimul wrote into faults (read from its masks, 32 patterns at a time).
 void serial_vec();

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <string>
 
 #include "mudel.h"
 #include "psimul.h"
@@ -65,7 +67,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Shape{{6, 2, 15, 2, 6}, 70, true},    // constants, partial last packet
                       Shape{{4, 1, 10, 4, 4}, 64, false},   // exact packets, many outputs
                       Shape{{8, 0, 30, 5, 8}, 100, true},   // deeper models
-                      Shape{{2, 0, 5, 5, 3}, 33, false}));  // every graph an output
+                      Shape{{2, 0, 5, 5, 3}, 33, false},    // every graph an output
+                      Shape{{5, 1, 16, 3, 4}, 545, true}));  // past one block of packets
 
 TEST(Psimul, NoOutputsDetectNothing) {
   std::mt19937 rng(7);
@@ -113,9 +116,37 @@ TEST(PsimulDeath, NoVectors) {
 
 namespace {
 
-// The event-driven simulator must give exactly the tables and values of the
-// direct form, also on models that read delayed variables out of order.
-TEST(Psimul, EventDrivenMatchesPlain) {
+// Runs the direct form and then the fast one, once with each instruction
+// set this processor offers, on the current model and patterns and requires
+// the same values, detection masks and table.
+void ExpectFastMatchesPlain(const std::string& what) {
+  alloc_psimul();
+  init_psimul();
+  psimul_plain();
+  auto table = ftable;
+  auto values = pvects;
+  std::vector<FLIST> masks = flist;
+  for (int level = 0; level <= 2; ++level) {
+    if (psimul_limit_isa(level) != level) continue;
+    std::string where = what + " instruction set " + std::to_string(level);
+    // Graph columns keep their last values between runs, and a delayed
+    // variable read before its graph is evaluated sees them: start afresh.
+    alloc_psimul();
+    init_psimul();
+    psimul();
+    ASSERT_TRUE(pvects == values) << where;
+    for (size_t p = 0; p < masks.size(); ++p) {
+      ASSERT_TRUE(flist[p].sa0 == masks[p].sa0) << where << " packet " << p;
+      ASSERT_TRUE(flist[p].sa1 == masks[p].sa1) << where << " packet " << p;
+    }
+    ASSERT_TRUE(ftable == table) << where;
+  }
+  psimul_limit_isa(2);
+}
+
+// The fast simulator must give exactly the tables and values of the direct
+// form, also on models that read delayed variables out of order.
+TEST(Psimul, FastMatchesPlain) {
   std::mt19937 rng(99);
   for (int trial = 0; trial < 60; ++trial) {
     auto pick = [&](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
@@ -131,18 +162,47 @@ TEST(Psimul, EventDrivenMatchesPlain) {
     vcount = 1 + rng() % 90;
     alloc_vec();
     for (uint32_t v = 0; v < vcount; ++v) vects[v] = RandomRow(rng, true);
-    alloc_psimul();
-    init_psimul();
-    psimul_plain();
-    auto table = ftable;
-    auto values = pvects;
-    // Graph columns keep their last values between runs, and a delayed
-    // variable read before its graph is evaluated sees them: start afresh.
-    alloc_psimul();
-    init_psimul();
-    psimul();
-    ASSERT_TRUE(ftable == table) << "trial " << trial;
-    ASSERT_TRUE(pvects == values) << "trial " << trial;
+    ExpectFastMatchesPlain("trial " + std::to_string(trial));
+  }
+}
+
+// Degenerate models: no graphs (so no nodes), or no inputs at all.
+TEST(Psimul, FastMatchesPlainWithoutGraphsOrInputs) {
+  std::mt19937 rng(5);
+  for (RandomModelShape shape : {RandomModelShape{3, 1, 0, 0, 1}, RandomModelShape{0, 2, 4, 1, 3},
+                                 RandomModelShape{0, 0, 2, 2, 1}}) {
+    MakeRandomModel(rng, shape);
+    vcount = 40;
+    alloc_vec();
+    for (uint32_t v = 0; v < vcount; ++v) vects[v] = RandomRow(rng, true);
+    ExpectFastMatchesPlain("inputs " + std::to_string(shape.inputs) + " graphs " + std::to_string(shape.graphs));
+    serial_vec();
+    EXPECT_EQ(faults.size(), NodCount);
+  }
+}
+
+// Deep reconvergent models (each graph reads a few of the graphs just before
+// it, so changes fan out and meet again) with pattern counts around the
+// word and block boundaries, constants and 'x' inputs.
+TEST(Psimul, FastMatchesPlainOnDeepModelsAcrossBlocks) {
+  std::mt19937 rng(4242);
+  const uint32_t counts[] = {1, 31, 32, 33, 511, 512, 513, 1000, 1025};
+  for (uint32_t count : counts) {
+    for (uint32_t trial = 0; trial < 3; ++trial) {
+      RandomModelShape shape{6 + trial, trial, 60 + 20 * trial, 2 + 3 * trial, 3 + trial};
+      MakeRandomModel(rng, shape);
+      uint32_t firstOut = GrpCount - OutCount;
+      for (uint32_t g = 1; g < GrpCount; ++g)
+        for (uint32_t k = Grps[g].g_beg; k < Grps[g].g_beg + Grps[g].g_len; ++k)
+          if (rng() % 4 != 0) {
+            uint32_t back = 1 + rng() % std::min<uint32_t>(g, 4);
+            if (g - back < firstOut) Nods[k].n_var = GraphVar(g - back);
+          }
+      vcount = count;
+      alloc_vec();
+      for (uint32_t v = 0; v < vcount; ++v) vects[v] = RandomRow(rng, trial != 0);
+      ExpectFastMatchesPlain("patterns " + std::to_string(count) + " trial " + std::to_string(trial));
+    }
   }
 }
 
