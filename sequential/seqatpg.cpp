@@ -204,7 +204,7 @@ bool Keep() {
     return true;
   }
   UndoLastDetections();
-  Warning("Vector limit exceeded: test generation stops, the test kept so far is written", -1);
+  Warning("vector limit exceeded", -1);  // generation stops; the kept test is written
   return false;
 }
 

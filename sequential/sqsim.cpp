@@ -1,6 +1,7 @@
 #include "sqsim.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "m3simul.h"
 #include "messages.h"
@@ -324,8 +325,11 @@ void untestables() {
 
 void seq_statistics(uint32_t total, uint32_t vectors) {
   uint32_t all = 2 * NodCount;
-  // With no testable fault left there is nothing to miss.
-  double efficiency = all > untestable ? total * 100.0 / (all - untestable) : 100.0;
+  // With every fault untestable the efficiency is not a number: the same
+  // "nan" on every platform, whatever sign a 0/0 would carry.
+  double testable = static_cast<double>(all) - untestable;
+  double efficiency = total == 0 && testable == 0 ? std::numeric_limits<double>::quiet_NaN()
+                                                  : total / testable * 100;
   TextOut(Format("\nFaults %u\nDetected %u\nUntestable %u\nFault efficiency: %.2f %%\n%d Vectors\n\n", all, total,
                  untestable, efficiency, static_cast<int>(vectors)));
 }

@@ -161,8 +161,19 @@ TEST(AlphasimProgram, TransitionMarksOfAnalyzeSitOnChangingLetters) {
     ASSERT_EQ(std::system(("cd " + dir + " && " ANALYZE_PATH " -model delay m >/dev/null").c_str()), 0);
     std::vector<std::string> letters = Section(Slurp(d + ".mvl"), ".PATTERNS");
     std::vector<std::string> table = Section(Slurp(d + ".tst"), ".TABLE");
+    std::vector<std::string> values = Section(Slurp(d + ".tst"), ".PATTERNS");
     ASSERT_EQ(letters.size(), vcount - 1);
     ASSERT_EQ(table.size(), vcount);
+    ASSERT_EQ(values.size(), vcount);
+    // Every letter against the values analyze wrote for the two patterns.
+    auto bit = [](char c) { return std::string("1hH").find(c) != std::string::npos ? 1 : 0; };
+    for (uint32_t i = 1; i < vcount; ++i)
+      for (uint32_t v = 0; v < VarCount; ++v) {
+        char c = letters[i - 1][v];
+        unsigned char letter = c == '0' ? 0 : c == '1' ? 1 : static_cast<unsigned char>(c);
+        EXPECT_TRUE(Agrees(letter, bit(values[i - 1][v]), bit(values[i][v])))
+            << "model " << model << " pattern " << i << " variable " << VarNames[v] << " letter " << c;
+      }
     for (uint32_t i = 1; i < vcount; ++i)
       for (uint32_t n = 0; n < NodCount; ++n) {
         char m = table[i][n];
