@@ -1,5 +1,8 @@
 #include "diagreport.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 
 #include "diagnosis.h"
@@ -177,6 +180,26 @@ uint64_t CompareOutputs() {
     }
   }
   return failing;
+}
+
+FILE* OpenReport(long& start) {
+  FILE* f = fopen(outfile.c_str(), "a");
+  if (f == nullptr) Error("Can't open output file", -1);
+  struct stat st;
+  start = fstat(fileno(f), &st) == 0 ? static_cast<long>(st.st_size) : -1;
+  return f;
+}
+
+void CloseReport(FILE* file, long start) {
+  if (fflush(file) != 0 || ferror(file)) {
+    // The partial step is cut off again; the error reports the failure
+    // whether or not the cut succeeds.
+    bool cut = start >= 0 && ftruncate(fileno(file), static_cast<off_t>(start)) == 0;
+    (void)cut;
+    fclose(file);
+    Errors(outfile, "Can't write output file", -1);
+  }
+  if (fclose(file) != 0) Errors(outfile, "Can't write output file", -1);
 }
 
 void MakePrintable() {

@@ -34,6 +34,13 @@ void ReadSpecification(const char* program);
 // returns the number of failing pairs.
 uint64_t CompareOutputs();
 
+// The report is appended to step by step.  OpenReport ends the run with
+// "Can't open output file" and gives the report's length before the step;
+// CloseReport cuts a step that could not be written whole back off, so the
+// report never holds half a step, and ends the run with an error.
+FILE* OpenReport(long& start);
+void CloseReport(FILE* file, long start);
+
 // Turns the bit codes into marks, once per run.
 void MakePrintable();
 // mode 0: screen only, 1: file only, 2: both.

@@ -35,14 +35,14 @@ int faultloc_main(int argc, char** argv) {
     if (SNODS) PrintNodes(nullptr, 0);
     if (SGATS) PrintGates(nullptr, 0);
   } else {
-    FILE* f = fopen(outfile.c_str(), "a");
-    if (f == nullptr) Error("Can't open output file", -1);
+    long start = 0;
+    FILE* f = OpenReport(start);
     fputs("\n\n\tAUTOMATIC DIAGNOSIS STEP:\n", f);
     PrintVects(f, 1);
     if (FVECT) PrintDetect(f, 2);
     if (SNODS) PrintNodes(f, 2);
     if (SGATS) PrintGates(f, 2);
-    if (fclose(f) != 0) Errors(outfile, "Can't write output file", -1);
+    CloseReport(f, start);
   }
   TextOut("\n");
   return 0;

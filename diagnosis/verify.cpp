@@ -20,12 +20,12 @@ int verify_main(int argc, char** argv) {
   if (SCREEN) {
     PrintDetect(nullptr, 0);
   } else {
-    FILE* f = fopen(outfile.c_str(), "a");
-    if (f == nullptr) Error("Can't open output file", -1);
+    long start = 0;
+    FILE* f = OpenReport(start);
     fputs("\n\n\tVERIFICATION STEP:\n", f);
     PrintVects(f, 1);
     PrintDetect(f, 2);
-    if (fclose(f) != 0) Errors(outfile, "Can't write output file", -1);
+    CloseReport(f, start);
   }
   TextOut("\n");
   return 0;
