@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <sys/stat.h>
 #include <string>
 #include <vector>
 
@@ -183,6 +184,11 @@ void topology_only() {
   OutFile out;
   FILE* file = nullptr;
   if (!topologyFile.empty()) {
+    // A folder of that name could only be found when the finished file is
+    // put in place: refuse it now, before the topology is built.
+    struct stat st;
+    if (stat(topologyFile.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+      Errors(topologyFile, "Can't create output file", -1);
     OpenOutput(out, topologyFile);
     file = out.fp();
   }

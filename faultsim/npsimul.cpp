@@ -238,7 +238,8 @@ void unpack_fault_stats() {
     char& f = faults[n];
     if (f == '&') continue;
     if (FaultStats0[n]) f = (f == '1') ? '&' : '0';
-    if (FaultStats1[n]) f = (f == '0') ? '&' : '1';
+    // A node just found at both polarities keeps its '&'.
+    if (FaultStats1[n] && f != '&') f = (f == '0') ? '&' : '1';
   }
 }
 

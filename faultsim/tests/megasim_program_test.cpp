@@ -220,9 +220,15 @@ TEST(MegasimRandom, OneSeedOneStreamAndTheFileReSimulatesUnchanged) {
       ASSERT_EQ(Slurp(base + ".first"), file) << "two runs with one seed differ";
       ASSERT_EQ(Shell(std::string(ANALYZE_PATH) + " " + base + " >/dev/null"), 0);
       ASSERT_EQ(Slurp(base + ".tst"), file) << "analyze changed the file";
-      ASSERT_EQ(Shell(run("-fault_stats") + " >/dev/null"), 0);
+      ASSERT_EQ(Shell(run("-fault_stats") + " >" + base + ".out"), 0);
       if (stats.empty()) stats = Slurp(base + ".tst");
       ASSERT_EQ(Slurp(base + ".tst"), stats);
+      // The status sums every packet's detections: the coverage is the same.
+      ASSERT_EQ(LineOf(Slurp(base + ".out"), "Covered "), covered) << "-fault_stats";
+      // Dropping finds what the default mode finds, in any packets.
+      ASSERT_EQ(Shell(run("-drop_faults") + " >" + base + ".out"), 0);
+      ASSERT_EQ(SectionRow(Slurp(base + ".tst"), ".FAULTS"), faultsRow) << "-drop_faults";
+      ASSERT_EQ(LineOf(Slurp(base + ".out"), "Covered "), covered) << "-drop_faults";
     }
   }
 }
