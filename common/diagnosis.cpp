@@ -16,39 +16,8 @@ int out_fsimul_compact = 0;
 
 namespace {
 
-inline unsigned char Walk(const unsigned char* row, uint32_t g, uint32_t start) {
-  const NodRec* base = &Nods[Grps[g].g_beg];
-  uint32_t k = start;
-  for (;;) {
-    const NodRec& n = base[k];
-    uint32_t e = (row[n.n_var] != 0 ? 1u : 0u) ^ (n.n_flags & 1u);
-    uint32_t next = n.n_dst[e];
-    if (next == 0) return static_cast<unsigned char>(e);
-    k = next;
-  }
-}
-
-// Graphs with a raised CritPath counter, one bit each, so a spread visits
-// only those, in index order.
-std::vector<uint64_t> raised;
 // The outputs marked in out_faults, so they can be listed and cleared fast.
 std::vector<uint32_t> reached;
-
-void Raise(uint32_t g) {
-  for (uint32_t t : nextGrps[g]) {
-    ++CritPath[t];
-    raised[t >> 6] |= uint64_t{1} << (t & 63);
-  }
-}
-
-uint32_t NextRaised(uint32_t from) {
-  for (uint32_t w = from >> 6, n = static_cast<uint32_t>(raised.size()); w < n; ++w) {
-    uint64_t word = raised[w];
-    if (w == (from >> 6)) word &= ~uint64_t{0} << (from & 63);
-    if (word) return (w << 6) + static_cast<uint32_t>(__builtin_ctzll(word));
-  }
-  return GrpCount;
-}
 
 void MarkOutput(uint32_t o) {
   if (!out_faults[o]) {
@@ -60,21 +29,20 @@ void MarkOutput(uint32_t o) {
 // Spreads the inverted value of non-output graph m to every graph it
 // reaches, marking each output that changes.
 void SpreadAll(uint32_t m, const unsigned char* row) {
-  Raise(m);
+  RaiseReaders(m);
   uint32_t mv = GraphVar(m);
   fltvec[mv] = fltvec[mv] ? 0 : 1;
   uint32_t first_out = GrpCount - OutCount;
   for (uint32_t t = NextRaised(m + 1); t < GrpCount; t = NextRaised(t + 1)) {
-    CritPath[t] = 0;
-    raised[t >> 6] &= ~(uint64_t{1} << (t & 63));
+    LowerRaised(t);
     uint32_t tv = GraphVar(t);
-    unsigned char value = Walk(fltvec.data(), t, 0);
+    unsigned char value = WalkGraph(fltvec.data(), t, 0);
     fltvec[tv] = value;
     if (value != (row[tv] != 0 ? 1 : 0)) {
       if (t >= first_out)
         MarkOutput(t - first_out);
       else
-        Raise(t);
+        RaiseReaders(t);
     }
   }
   std::copy(row + mv, row + VarCount, fltvec.begin() + mv);
@@ -84,26 +52,8 @@ void SimulateRow(uint32_t j) {
   unsigned char* row = vects[j].data();
   uint32_t first_out = GrpCount - OutCount;
   // Fault-free pass marking every node on each graph's path.
-  for (uint32_t g = 0; g < GrpCount; ++g) {
-    std::vector<char>& marks = fltgrp[g];
-    std::fill(marks.begin(), marks.end(), 0);
-    uint32_t beg = Grps[g].g_beg;
-    uint32_t k = 0;
-    unsigned char value;
-    for (;;) {
-      const NodRec& n = Nods[beg + k];
-      uint32_t v = row[n.n_var] != 0 ? 1u : 0u;
-      marks[k] = v ? '0' : '1';
-      uint32_t e = v ^ (n.n_flags & 1u);
-      if (n.n_dst[e] == 0) {
-        value = static_cast<unsigned char>(e);
-        break;
-      }
-      k = n.n_dst[e];
-    }
-    row[GraphVar(g)] = value;
-    if (g >= first_out) etalon_outputs[j][g - first_out] = value ? '1' : '0';
-  }
+  MarkPass(j, false);
+  for (uint32_t g = first_out; g < GrpCount; ++g) etalon_outputs[j][g - first_out] = row[GraphVar(g)] ? '1' : '0';
   std::copy(row, row + VarCount, fltvec.begin());
   OutGroups* groups = out_fsimul_compact ? &out_groups[j] : nullptr;
   for (uint32_t m = 0; m < GrpCount; ++m) {
@@ -123,7 +73,7 @@ void SimulateRow(uint32_t j) {
       if (mark == 0) continue;
       NodRec& n = Nods[beg + c];
       n.n_flags ^= 1u;
-      unsigned char faulty = Walk(row, m, c);
+      unsigned char faulty = WalkGraph(row, m, c);
       n.n_flags ^= 1u;
       if (faulty == good) continue;
       if (!spread) {
@@ -181,7 +131,6 @@ void init_out_fsimul() {
     out_ftable.assign(static_cast<size_t>(OutCount) * vcount * NodCount, 'X');
   etalon_outputs.assign(vcount, std::vector<char>(OutCount, '0'));
   out_faults.assign(OutCount, 0);
-  raised.assign((GrpCount + 63) / 64, 0);
   reached.clear();
 }
 

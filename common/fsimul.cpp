@@ -12,28 +12,42 @@ std::vector<std::vector<uint32_t>> nextGrps;
 int fsimul_dropping = 0;
 int fsimul_faults_update = 1;
 
+// The graphs whose CritPath counter is nonzero, one bit each, so that a
+// spread visits only raised graphs (in index order) instead of every later
+// graph of the model.  Between spreads every bit and counter is zero.
 namespace {
+std::vector<uint64_t> raised;
+}  // namespace
 
-// Walks graph g on `row` from node `start` (relative to the graph) and
-// returns the graph's value.  Any nonzero byte counts as 1.
-inline unsigned char Walk(const unsigned char* row, uint32_t g, uint32_t start) {
-  const NodRec* base = &Nods[Grps[g].g_beg];
-  uint32_t k = start;
-  for (;;) {
-    const NodRec& n = base[k];
-    uint32_t e = (row[n.n_var] != 0 ? 1u : 0u) ^ (n.n_flags & 1u);
-    uint32_t next = n.n_dst[e];
-    if (next == 0) return static_cast<unsigned char>(e);
-    k = next;
+void RaiseReaders(uint32_t g) {
+  for (uint32_t t : nextGrps[g]) {
+    ++CritPath[t];
+    raised[t >> 6] |= uint64_t{1} << (t & 63);
   }
 }
+
+uint32_t NextRaised(uint32_t from) {
+  for (uint32_t w = from >> 6, n = static_cast<uint32_t>(raised.size()); w < n; ++w) {
+    uint64_t word = raised[w];
+    if (w == (from >> 6)) word &= ~uint64_t{0} << (from & 63);
+    if (word) return (w << 6) + static_cast<uint32_t>(__builtin_ctzll(word));
+  }
+  return GrpCount;
+}
+
+void LowerRaised(uint32_t t) {
+  CritPath[t] = 0;
+  raised[t >> 6] &= ~(uint64_t{1} << (t & 63));
+}
+
+namespace {
 
 // 'x' in the fault status means "not detected", exactly like 'X'.
 inline bool Undetected(char m) { return m == 'X' || m == 'x'; }
 
-// Fault-free pass over one row that also marks, per node on each graph's
-// path, the fault that inverts its own edge choice.
-void MarkPass(uint32_t j) {
+}  // namespace
+
+void MarkPass(uint32_t j, bool dropping) {
   unsigned char* row = vects[j].data();
   for (uint32_t g = 0; g < GrpCount; ++g) {
     std::vector<char>& marks = fltgrp[g];
@@ -45,7 +59,7 @@ void MarkPass(uint32_t j) {
       const NodRec& n = Nods[beg + k];
       uint32_t v = row[n.n_var] != 0 ? 1u : 0u;
       char mark = v ? '0' : '1';
-      if (fsimul_dropping) {
+      if (dropping) {
         char f = faults[beg + k];
         bool wanted = Undetected(f) || (mark == '0' ? f == '1' : f == '0');
         if (!wanted) mark = 0;
@@ -63,27 +77,7 @@ void MarkPass(uint32_t j) {
   }
 }
 
-// The graphs whose CritPath counter is nonzero, one bit each, so that a
-// spread visits only raised graphs (in index order) instead of every later
-// graph of the model.  Between spreads every bit and counter is zero.
-std::vector<uint64_t> raised;
-
-void RaiseReaders(uint32_t g) {
-  for (uint32_t t : nextGrps[g]) {
-    ++CritPath[t];
-    raised[t >> 6] |= uint64_t{1} << (t & 63);
-  }
-}
-
-// The first raised graph after `from`, or GrpCount.
-uint32_t NextRaised(uint32_t from) {
-  for (uint32_t w = from >> 6, n = static_cast<uint32_t>(raised.size()); w < n; ++w) {
-    uint64_t word = raised[w];
-    if (w == (from >> 6)) word &= ~uint64_t{0} << (from & 63);
-    if (word) return (w << 6) + static_cast<uint32_t>(__builtin_ctzll(word));
-  }
-  return GrpCount;
-}
+namespace {
 
 // Spreads the inverted value of graph m; true when an output changes.
 bool Spread(uint32_t m, const unsigned char* row) {
@@ -92,10 +86,9 @@ bool Spread(uint32_t m, const unsigned char* row) {
   fltvec[mv] = fltvec[mv] ? 0 : 1;
   bool detected = false;
   for (uint32_t t = NextRaised(m + 1); t < GrpCount; t = NextRaised(t + 1)) {
-    CritPath[t] = 0;
-    raised[t >> 6] &= ~(uint64_t{1} << (t & 63));
+    LowerRaised(t);
     uint32_t tv = GraphVar(t);
-    unsigned char value = Walk(fltvec.data(), t, 0);
+    unsigned char value = WalkGraph(fltvec.data(), t, 0);
     fltvec[tv] = value;
     if (value != (row[tv] != 0 ? 1 : 0)) {
       if (IsOutputGraph(t)) {
@@ -107,15 +100,14 @@ bool Spread(uint32_t m, const unsigned char* row) {
   }
   // A spread that stopped at an output leaves later graphs raised.
   for (uint32_t t = NextRaised(m + 1); t < GrpCount; t = NextRaised(t + 1)) {
-    CritPath[t] = 0;
-    raised[t >> 6] &= ~(uint64_t{1} << (t & 63));
+    LowerRaised(t);
   }
   std::copy(row + mv, row + VarCount, fltvec.begin() + mv);
   return detected;
 }
 
 void SimulateRow(uint32_t j) {
-  MarkPass(j);
+  MarkPass(j, fsimul_dropping != 0);
   if (!(fsimul_dropping && fsimul_faults_update)) std::fill(ftable[j].begin(), ftable[j].end(), 'X');
   unsigned char* row = vects[j].data();
   std::copy(row, row + VarCount, fltvec.begin());
@@ -129,7 +121,7 @@ void SimulateRow(uint32_t j) {
       if (mark == 0) continue;
       NodRec& n = Nods[beg + c];
       n.n_flags ^= 1u;
-      unsigned char faulty = Walk(row, m, c);
+      unsigned char faulty = WalkGraph(row, m, c);
       n.n_flags ^= 1u;
       if (faulty == good) continue;
       if (!reached) {
@@ -155,7 +147,7 @@ void SimulateRow(uint32_t j) {
 void simul() {
   for (uint32_t j = vcount; j-- > 0;) {
     unsigned char* row = vects[j].data();
-    for (uint32_t g = 0; g < GrpCount; ++g) row[GraphVar(g)] = Walk(row, g, 0);
+    for (uint32_t g = 0; g < GrpCount; ++g) row[GraphVar(g)] = WalkGraph(row, g, 0);
   }
 }
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "mudel.h"
+
 // Per graph, per node: the fault to simulate for the current pattern
 // (0 none, '0' stuck-at-0, '1' stuck-at-1).
 extern std::vector<std::vector<char>> fltgrp;
@@ -28,3 +30,28 @@ void SetFsimulDropping();
 void ResetFsimulDropping();
 void set_fsimul_faults_update();
 void no_fsimul_faults_update();
+
+// The pieces of a spread that the per-output simulator shares.
+// Walks graph g on `row` from node `start` (relative to the graph) and
+// returns the graph's value.  Any nonzero byte counts as 1.
+inline unsigned char WalkGraph(const unsigned char* row, uint32_t g, uint32_t start) {
+  const NodRec* base = &Nods[Grps[g].g_beg];
+  uint32_t k = start;
+  for (;;) {
+    const NodRec& n = base[k];
+    uint32_t e = (row[n.n_var] != 0 ? 1u : 0u) ^ (n.n_flags & 1u);
+    uint32_t next = n.n_dst[e];
+    if (next == 0) return static_cast<unsigned char>(e);
+    k = next;
+  }
+}
+// Fault-free pass over row j of vects that also marks, per node on each
+// graph's path, the fault that inverts its own edge choice (in fltgrp); with
+// `dropping`, only faults the status does not yet hold as detected.
+void MarkPass(uint32_t j, bool dropping);
+// Raises every graph that reads graph g's variable for the current spread.
+void RaiseReaders(uint32_t g);
+// The first raised graph at or after `from`, or GrpCount.
+uint32_t NextRaised(uint32_t from);
+// Lowers raised graph t once it has been evaluated.
+void LowerRaised(uint32_t t);
