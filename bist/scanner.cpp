@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
+#include <sys/stat.h>
 
 #include "messages.h"
 #include "random.h"
@@ -87,7 +88,15 @@ std::string GenRandVect32(int len) {
   return RandomBits(len, 32, [] { return static_cast<unsigned long>(GetRnd()); });
 }
 
-Read::Read(const std::string& name) { fp = fopen(name.c_str(), "rb"); }
+Read::Read(const std::string& name) {
+  fp = fopen(name.c_str(), "rb");
+  // A folder opens on some systems but holds no lines: it is no file to read.
+  struct stat st;
+  if (fp && (fstat(fileno(fp), &st) != 0 || S_ISDIR(st.st_mode))) {
+    fclose(fp);
+    fp = nullptr;
+  }
+}
 
 Read::~Read() {
   if (fp) fclose(fp);
