@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <strings.h>
 #include <sys/stat.h>
 
@@ -63,7 +64,14 @@ namespace {
 
 template <class Draw>
 std::string RandomBits(int len, int bits, Draw draw) {
-  std::string s(static_cast<size_t>(len > 0 ? len : 0), '0');
+  std::string s;
+  try {
+    s.assign(static_cast<size_t>(len > 0 ? len : 0), '0');
+  } catch (const std::bad_alloc&) {
+    fflush(stdout);
+    fputs("Not enough memory.\n", stderr);
+    exit(255);
+  }
   unsigned long word = 0;
   int left = 0;
   for (char& c : s) {
