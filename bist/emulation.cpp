@@ -53,25 +53,28 @@ void FaultSimulation() {
   serial_vec();
 }
 
-// Clocks the free-running generator `stepping` times from row i to row i+1.
+// Clocks the free-running generator `stepping` times from row i to row i+1,
+// through two scratch rows that take turns: the memory stays the same
+// however many clocks lie between two patterns.
 void ClockGenerator(std::vector<std::string>& gs, std::vector<std::string>& scratch, const std::string& poly, int L,
                     uint32_t i) {
   if (stepping == 1) {
     LFSR(gs.data(), poly, L, static_cast<int>(i), 0, nullptr);
     return;
   }
-  scratch[0].swap(gs[i]);
-  scratch[stepping].swap(gs[i + 1]);
-  for (int j = 0; j < stepping; ++j) LFSR(scratch.data(), poly, L, j, 0, nullptr);
-  scratch[0].swap(gs[i]);
-  scratch[stepping].swap(gs[i + 1]);
+  scratch[0] = gs[i];
+  for (int j = 0; j < stepping; ++j) {
+    LFSR(scratch.data(), poly, L, 0, 0, nullptr);
+    scratch[0].swap(scratch[1]);
+  }
+  gs[i + 1] = scratch[0];
 }
 
 void bilboGenPatterns(const RunStyle& style) {
   const std::string& poly = Arg(GPOLY);
   int L = static_cast<int>(poly.size());
   if (args[GINIT] && style.dots) TextOut(Format("BIST: gener init %s\n", Arg(GINIT).c_str()));
-  std::vector<std::string> scratch = AllocCharTable(stepping, L, 'X');
+  std::vector<std::string> scratch = AllocCharTable(1, L, 'X');
   Dots dots(style.dots);
   for (uint32_t i = 0; i < vcount; ++i) {
     ClockGenerator(g_state, scratch, poly, L, i);
@@ -207,7 +210,7 @@ void Mark(uint32_t node, int value) {
 struct SerialAliasing {
   std::vector<std::string> sg, sa, scratch;
   PatternRows saved;
-  SerialAliasing() : sg(g_state), sa(a_state), scratch(AllocCharTable(stepping, glen, 'X')) { saved = vects; }
+  SerialAliasing() : sg(g_state), sa(a_state), scratch(AllocCharTable(1, glen, 'X')) { saved = vects; }
   ~SerialAliasing() { vects.swap(saved); }
 
   // True when the fault's signature differs from the fault-free one.

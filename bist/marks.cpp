@@ -1,5 +1,8 @@
 #include "marks.h"
 
+#include <cstdlib>
+#include <new>
+
 #include "messages.h"
 #include "mudel.h"
 
@@ -86,7 +89,13 @@ unsigned optimize_length_adv(const MarkTable& ftable, char* summary, unsigned NC
 }
 
 std::vector<std::string> AllocCharTable(int x, int y, char fill) {
-  return std::vector<std::string>(static_cast<size_t>(x) + 1, std::string(static_cast<size_t>(y), fill));
+  try {
+    return std::vector<std::string>(static_cast<size_t>(x) + 1, std::string(static_cast<size_t>(y), fill));
+  } catch (const std::bad_alloc&) {
+    fflush(stdout);
+    fputs("AllocCharTable: malloc failed.\n", stderr);
+    exit(255);
+  }
 }
 
 void FreeCharTable(std::vector<std::string>& t) { std::vector<std::string>().swap(t); }

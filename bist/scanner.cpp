@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <strings.h>
+#include <sys/stat.h>
 
 #include "messages.h"
 #include "random.h"
@@ -62,7 +64,14 @@ namespace {
 
 template <class Draw>
 std::string RandomBits(int len, int bits, Draw draw) {
-  std::string s(static_cast<size_t>(len > 0 ? len : 0), '0');
+  std::string s;
+  try {
+    s.assign(static_cast<size_t>(len > 0 ? len : 0), '0');
+  } catch (const std::bad_alloc&) {
+    fflush(stdout);
+    fputs("Not enough memory.\n", stderr);
+    exit(255);
+  }
   unsigned long word = 0;
   int left = 0;
   for (char& c : s) {
@@ -87,7 +96,15 @@ std::string GenRandVect32(int len) {
   return RandomBits(len, 32, [] { return static_cast<unsigned long>(GetRnd()); });
 }
 
-Read::Read(const std::string& name) { fp = fopen(name.c_str(), "rb"); }
+Read::Read(const std::string& name) {
+  fp = fopen(name.c_str(), "rb");
+  // A folder opens on some systems but holds no lines: it is no file to read.
+  struct stat st;
+  if (fp && (fstat(fileno(fp), &st) != 0 || S_ISDIR(st.st_mode))) {
+    fclose(fp);
+    fp = nullptr;
+  }
+}
 
 Read::~Read() {
   if (fp) fclose(fp);

@@ -5,6 +5,8 @@
 #   patterns, table, fault row and coverage;
 # - a file fed back (-usetst in BILBO, its .ANALYZER strings in CSTP) with
 #   -count equal to its .VECTORS is reproduced byte for byte;
+# - the file's patterns and signature follow from its register strings
+#   (sigref.py, an independent model of the registers);
 # - -generate writes the input columns of the same run;
 # - -aliasing leaves the file and the run list (but its aliasing line) as
 #   they are, its marks are a subset of the fault row, and the serial
@@ -93,6 +95,13 @@ run_case() {  # arrangement(bilbo|cstp) options...
   bistan "${regs[@]}" -count "$n" "$@" "$d" >plain.out 2>&1 || { ok "$tag runs" false; return; }
   cp "$d.$ext" plain.file && cp "$d.lst" plain.lst
   ok "$tag: analyze agrees" analyze_agrees plain.file "$ext"
+  local modular=0 lsb=0 step=1 prev=""
+  for o in "$@"; do
+    case $o in -modular) modular=1 ;; -lsb) lsb=1 ;; esac
+    [ "$prev" = -step ] && step=$o
+    prev=$o
+  done
+  ok "$tag: registers agree with the reference" python3 "$here/sigref.py" plain.file "$ni" "$no" "$arr" $modular $lsb "$step"
   # Fed back: the same options but the optimiser, -count = its vectors.
   local fb=() skip=0 o
   for o in "$@"; do

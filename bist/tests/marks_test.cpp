@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <climits>
 #include <random>
 
 #include "marks.h"
@@ -55,6 +58,22 @@ TEST(Marks, TableHelpers) {
   EXPECT_EQ(table, (std::vector<std::string>{"XXX", "XXX", "XXX"}));
   FreeCharTable(table);
   EXPECT_TRUE(table.empty());
+}
+
+// A table that does not fit in memory ends the process with its message,
+// status 255 (skipped inside the sanitizers, whose allocator ends a process
+// on its own when an allocation fails).
+TEST(Marks, CharTableTooLarge) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "allocation failures end the process inside the sanitizer";
+#else
+  auto limited = [] {
+    struct rlimit r = {1u << 30, 1u << 30};
+    setrlimit(RLIMIT_AS, &r);
+    AllocCharTable(INT_MAX - 1, 1, 'X');
+  };
+  EXPECT_EXIT(limited(), testing::ExitedWithCode(255), "^AllocCharTable: malloc failed.\n$");
+#endif
 }
 
 TEST(Marks, OptimisersEdgeCases) {

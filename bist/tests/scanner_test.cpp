@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <climits>
 #include <cstdlib>
 
 #include "emulation.h"
@@ -92,6 +95,26 @@ TEST(Scanner, RandomRegisterStrings) {
   seed1 = s1;
   seed2 = s2;
   EXPECT_EQ(GenRandVect32(40), e32.substr(0, 40));
+}
+
+// A register string that does not fit in memory ends the process with the
+// allocation message, status 255.  The sanitizers' allocator ends a process
+// on its own when an allocation fails, so there the check is skipped.
+TEST(Scanner, RandomRegisterStringTooLong) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "allocation failures end the process inside the sanitizer";
+#else
+  auto limited = [](bool wide) {
+    struct rlimit r = {1u << 30, 1u << 30};
+    setrlimit(RLIMIT_AS, &r);
+    if (wide)
+      GenRandVect32(INT_MAX);
+    else
+      GenRandVect(INT_MAX);
+  };
+  EXPECT_EXIT(limited(false), testing::ExitedWithCode(255), "^Not enough memory.\n$");
+  EXPECT_EXIT(limited(true), testing::ExitedWithCode(255), "^Not enough memory.\n$");
+#endif
 }
 
 TEST(Scanner, LineReader) {
