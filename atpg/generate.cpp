@@ -85,9 +85,7 @@ int generate_main(int argc, char** argv) {
   read_ag(design + ".agm");
   // The search traces values back to primary inputs; a state variable has
   // none to reach, so a sequential model is refused rather than searched forever.
-  for (uint32_t v = 0; v < VarCount; ++v)
-    if (Vars[v].v_flags & VF_DELAYED)
-      Errors(design + ".agm", "Model with delayed variables: generate takes combinational models only", -1);
+  RefuseDelayedVariables(design + ".agm", "generate");
   options(argc, argv);
   // The pattern rows sit below the two work rows of the search: a limit below
   // two leaves no room for a pattern, and the row count must not wrap.  The

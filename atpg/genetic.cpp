@@ -82,9 +82,7 @@ int genetic_main(int argc, char** argv) {
   read_ag(design + ".agm");
   // The generators' simulator and analyze read a state variable differently:
   // on a sequential model the counts would disagree with the written test.
-  for (uint32_t v = 0; v < VarCount; ++v)
-    if (Vars[v].v_flags & VF_DELAYED)
-      Errors(design + ".agm", "Model with delayed variables: genetic takes combinational models only", -1);
+  RefuseDelayedVariables(design + ".agm", "genetic");
 
   // The fault-info file is read before the search, so a bad one costs no
   // search; its marks enter only the final status.

@@ -74,9 +74,7 @@ int random_main(int argc, char** argv) {
   read_ag(design + ".agm");
   // The generators' simulator and analyze read a state variable differently:
   // on a sequential model the counts would disagree with the written test.
-  for (uint32_t v = 0; v < VarCount; ++v)
-    if (Vars[v].v_flags & VF_DELAYED)
-      Errors(design + ".agm", "Model with delayed variables: random takes combinational models only", -1);
+  RefuseDelayedVariables(design + ".agm", "random");
 
   functionals = 0;
   vcount = 32 * pack_size;

@@ -286,3 +286,9 @@ void free_ag() {
   std::vector<std::string>().swap(VarNames);
   EndProcessing();
 }
+
+void RefuseDelayedVariables(const std::string& model, const char* program) {
+  for (uint32_t v = 0; v < VarCount; ++v)
+    if (Vars[v].v_flags & VF_DELAYED)
+      Errors(model, std::string("Model with delayed variables: ") + program + " takes combinational models only", -1);
+}

@@ -41,6 +41,11 @@ extern uint32_t CurrentLine;
 void read_ag(const std::string& path);
 void write_ag(const std::string& path);
 void free_ag();
+// Ends the run when the model in memory has a delayed (state) variable:
+// "<model> : Model with delayed variables: <program> takes combinational
+// models only".  For the programs whose methods assume that every graph
+// reads only inputs, constants and earlier graphs.
+void RefuseDelayedVariables(const std::string& model, const char* program);
 
 // The reader's steps for one variable or node line; `text` is the part of
 // the line after its first ':' (variables) or the whole line (nodes).

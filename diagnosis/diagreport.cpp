@@ -54,11 +54,7 @@ std::vector<std::string> Ports() {
   return names;
 }
 
-void Combinational(const char* program, const std::string& model) {
-  for (uint32_t v = 0; v < VarCount; ++v)
-    if (Vars[v].v_flags & VF_DELAYED)
-      Errors(model, std::string("Model with delayed variables: ") + program + " takes combinational models only", -1);
-}
+void Combinational(const char* program, const std::string& model) { RefuseDelayedVariables(model, program); }
 
 void Emit(FILE* file, int mode, const std::string& text) {
   if (mode != 1) TextOut(text);

@@ -280,9 +280,7 @@ int megasim_main(int argc, char** argv) {
   std::string design = argv[argc - 1];
   read_ag(design + ".agm");
   // The formulas assume that a graph reads only earlier graphs.
-  for (uint32_t v = 0; v < VarCount; ++v)
-    if (Vars[v].v_flags & VF_DELAYED)
-      Errors(design + ".agm", "Model with delayed variables: megasim takes combinational models only", -1);
+  RefuseDelayedVariables(design + ".agm", "megasim");
   if (split) {
     if (splitRangeGiven) {
       parse_split_ranges();
