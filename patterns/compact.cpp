@@ -41,19 +41,21 @@ struct Cover {
   }
 };
 
+// Detectors per fault: how many patterns detect it, and the first of them.
+struct Detectors {
+  std::vector<uint32_t> count, first;
+  explicit Detectors(uint32_t nodes) : count(2 * static_cast<size_t>(nodes), 0), first(2 * static_cast<size_t>(nodes), 0) {}
+  void Add(size_t f, uint32_t p) {
+    if (count[f]++ == 0) first[f] = p;
+  }
+};
+
 // The essential patterns: one slot per node of which a fault has exactly one
 // detector (the stuck-at-0 fault when both have), in node order.
 template <class Choose>
-void EssentialPhase(const std::vector<std::vector<char>>& table, uint32_t nodes, Cover& c, Choose choose) {
-  std::vector<uint32_t> count(2 * static_cast<size_t>(nodes), 0);
-  std::vector<uint32_t> first(2 * static_cast<size_t>(nodes), 0);
-  for (uint32_t p = 0; p < table.size(); ++p)
-    for (uint32_t i = 0; i < nodes; ++i) {
-      unsigned b = MarkBits(table[p][i]);
-      for (unsigned pol = 0; pol < 2; ++pol)
-        if (b & (1u << pol))
-          if (count[2 * i + pol]++ == 0) first[2 * i + pol] = p;
-    }
+void EssentialPhase(const Detectors& d, uint32_t nodes, Cover& c, Choose choose) {
+  const std::vector<uint32_t>& count = d.count;
+  const std::vector<uint32_t>& first = d.first;
   for (uint32_t i = 0; i < nodes; ++i) {
     if (count[2 * i] != 1 && count[2 * i + 1] != 1) continue;
     unsigned pol = count[2 * i] == 1 ? 0 : 1;
@@ -119,7 +121,14 @@ CompactResult CompactPlain(const std::vector<std::vector<char>>& table, const st
     return g;
   };
   if (!options.no_unique_vectors) {
-    EssentialPhase(table, nodes, c, choose);
+    Detectors d(nodes);
+    for (uint32_t p = 0; p < patterns; ++p)
+      for (uint32_t i = 0; i < nodes; ++i) {
+        unsigned b = MarkBits(table[p][i]);
+        if (b & 1) d.Add(2 * static_cast<size_t>(i), p);
+        if (b & 2) d.Add(2 * static_cast<size_t>(i) + 1, p);
+      }
+    EssentialPhase(d, nodes, c, choose);
     for (uint32_t p = 0; p < patterns; ++p)
       if (c.r.state[p] == 1 && gain(p) == 0) c.r.state[p] = -1;
   } else if (patterns > 0) {
@@ -163,14 +172,20 @@ CompactResult Compact(const std::vector<std::vector<char>>& table, const std::ve
   const size_t words = (2 * static_cast<size_t>(nodes) + 63) / 64;
   std::vector<uint64_t> rows(words * patterns, 0);
   std::vector<uint32_t> marks(patterns, 0);
+  // The detectors are counted in the same pass (the essential patterns need them).
+  Detectors d(options.no_unique_vectors ? 0 : nodes);
   for (uint32_t p = 0; p < patterns; ++p) {
     uint64_t* row = &rows[words * p];
+    const char* marks_of = table[p].data();
     for (uint32_t i = 0; i < nodes; ++i) {
-      unsigned b = MarkBits(table[p][i]);
+      unsigned b = MarkBits(marks_of[i]);
       if (!b) continue;
       size_t f = 2 * static_cast<size_t>(i);
       row[f / 64] |= static_cast<uint64_t>(b) << (f % 64);  // f is even: both bits share a word
       marks[p] += (b & 1) + (b >> 1);
+      if (options.no_unique_vectors) continue;
+      if (b & 1) d.Add(f, p);
+      if (b & 2) d.Add(f + 1, p);
     }
   }
   std::vector<uint64_t> covered(words, 0);
@@ -195,7 +210,7 @@ CompactResult Compact(const std::vector<std::vector<char>>& table, const std::ve
     return g;
   };
   if (!options.no_unique_vectors) {
-    EssentialPhase(table, nodes, c, choose);
+    EssentialPhase(d, nodes, c, choose);
   } else if (patterns > 0) {
     uint32_t best = 0;
     for (uint32_t p = 1; p < patterns; ++p)

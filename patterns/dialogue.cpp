@@ -24,8 +24,6 @@ int FTABLE = 0;
 int tptfile = 0;
 int NEW = 0, onevector = 0;
 
-const size_t kWordMax = 255;
-
 [[noreturn]] void EndOfInput() { Error("End of input; nothing was saved", -1); }
 
 void usage() {
@@ -256,7 +254,7 @@ std::string ReadAnswerWord() {
   while (c != EOF && !isspace(c)) {
     // A word longer than the answer buffer is no known answer; keep one
     // character more than fits so it never matches.
-    if (w.size() <= kWordMax) w.push_back(static_cast<char>(c));
+    if (w.size() <= kAnswerMax) w.push_back(static_cast<char>(c));
     c = getc(term);
   }
   while (c != EOF && c != '\n') c = getc(term);

@@ -76,6 +76,11 @@ void Generand() {
   uint32_t changes = 0;
   for (;;) {
     std::string w = ReadAnswerWord();
+    // A word longer than the answer buffer is no answer, digits or not.
+    if (w.size() > kAnswerMax) {
+      TextOut("Oops! Try once more: ");
+      continue;
+    }
     if (!w.empty() && isdigit(static_cast<unsigned char>(w[0]))) {
       uint64_t n = 0;
       for (char c : w) {

@@ -97,7 +97,9 @@ void ReportNotTested(FILE* out, const std::string& prefix) {
 
 void ReportUntestable(FILE* out, const std::string& red_path) {
   std::ifstream in(red_path);
-  if (!in) Errors(red_path, "File not found", -1);
+  // A name that opens but cannot be read (a folder) is no list of faults.
+  in.peek();
+  if (!in || in.bad()) Errors(red_path, "File not found", -1);
   fputs("\nUntestable faults:\n\n", out);
   uint32_t n = 0;
   std::string line;
@@ -106,6 +108,7 @@ void ReportUntestable(FILE* out, const std::string& red_path) {
     if (!in.eof()) fputc('\n', out);  // a last line without a new line is copied as it stands
     ++n;
   }
+  if (in.bad()) Errors(red_path, "File not found", -1);
   Total(out, "faults untestable", n);
 }
 

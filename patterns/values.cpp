@@ -88,6 +88,8 @@ std::vector<ValueList> ReadValues(const std::string& path) {
     }
     lists.push_back(list);
   }
+  // A directory opens but cannot be read; no test is made from half a file.
+  if (in.bad()) Error(Format("Could not open file %s", path.c_str()), -1);
   return lists;
 }
 
