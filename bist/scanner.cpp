@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 #include <strings.h>
-#include <sys/stat.h>
 
+#include "infile.h"
 #include "messages.h"
 #include "random.h"
 #include "textnum.h"
@@ -97,13 +97,7 @@ std::string GenRandVect32(int len) {
 }
 
 Read::Read(const std::string& name) {
-  fp = fopen(name.c_str(), "rb");
-  // A folder opens on some systems but holds no lines: it is no file to read.
-  struct stat st;
-  if (fp && (fstat(fileno(fp), &st) != 0 || S_ISDIR(st.st_mode))) {
-    fclose(fp);
-    fp = nullptr;
-  }
+  fp = OpenInput(name, "rb");
 }
 
 Read::~Read() {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "infile.h"
 #include "messages.h"
 #include "outfile.h"
 #include "textnum.h"
@@ -126,7 +127,7 @@ void setNodName(uint32_t j, const std::string& text) {
 
 void read_ag(const std::string& path) {
   BeginProcessing("Reading SSBDD-model file " + path);
-  FILE* f = fopen(path.c_str(), "rt");
+  FILE* f = OpenInput(path, "rt");
   if (f == nullptr) Errors(path, "Can't open DD-model file", -1);
   FileCloser closer{f};
 

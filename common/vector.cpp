@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "infile.h"
 #include "messages.h"
 #include "mudel.h"
 #include "outfile.h"
@@ -201,7 +202,7 @@ bool BistVariant() { return bistVariant; }
 
 void read_vec(const std::string& path) {
   BeginProcessing("Reading test patterns file " + path);
-  vecfile = fopen(path.c_str(), "rt");
+  vecfile = OpenInput(path, "rt");
   if (vecfile == nullptr) Errors(path, "Can't open file", -1);
   functionals = 0;
   FAULT_TABLE = 0;
@@ -264,7 +265,7 @@ void read_vec(const std::string& path) {
 
 void read_faults(const std::string& path) {
   BeginProcessing("Reading fault info file " + path);
-  vecfile = fopen(path.c_str(), "rt");
+  vecfile = OpenInput(path, "rt");
   if (vecfile == nullptr) Errors(path, "Can't open file", -1);
   CurrentRow = 1;
   std::string key;
