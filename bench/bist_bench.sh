@@ -19,14 +19,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/iscas89_lib.sh"
 bindir=$(cd "$1" && pwd) || exit 2
 shift
-for p in bistan analyze import; do
-  if [ ! -x "$bindir/$p" ]; then
-    echo "$p not found in $bindir: BIST benchmark skipped"
-    exit 0
-  fi
-done
-src=$(iscas89_dir)
-[ -d "$src" ] || { echo "no benchmark folder $src" >&2; exit 2; }
+require_programs "BIST benchmark" bistan analyze import
+benchmark_folder
 count=${COUNT:-1000}
 alias_nodes=${ALIAS_NODES:-50000}
 serial=${SERIAL-s5378}

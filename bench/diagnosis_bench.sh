@@ -18,12 +18,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/iscas89_lib.sh"
 bindir=$(cd "$1" && pwd) || exit 2
 shift
-for p in edifsyn cellcomp generate verify faultloc verdict; do
-  [ -x "$bindir/$p" ] || { echo "$p not found in $bindir: diagnosis benchmark skipped"; exit 0; }
-done
+require_programs "diagnosis benchmark" edifsyn cellcomp generate verify faultloc verdict
 [ -x /usr/bin/time ] || { echo "/usr/bin/time not found: diagnosis benchmark skipped"; exit 0; }
-src=$(iscas89_dir)
-[ -d "$src" ] || { echo "no benchmark folder $src" >&2; exit 2; }
+benchmark_folder
 limit=${VECTOR_LIMIT:-3000}
 mem_kb=$(( ${MEM_LIMIT_MB:-4096} * 1024 ))
 export PATH="$bindir:$PATH"

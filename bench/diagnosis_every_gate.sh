@@ -11,9 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/iscas89_lib.sh"
 bindir=$(cd "$1" && pwd) || exit 2
 shift
-for p in edifsyn cellcomp generate faultloc; do
-  [ -x "$bindir/$p" ] || { echo "$p not found in $bindir: benchmark skipped"; exit 0; }
-done
+require_programs "benchmark" edifsyn cellcomp generate faultloc
 src=$(iscas89_dir)
 [ $# -gt 0 ] || set -- s298 s344 s382 s510
 circuit_files "$src" "$@"

@@ -17,8 +17,7 @@ bindir=$(cd "$1" && pwd) || exit 2
 oldbin=$(cd "$2" && pwd) || exit 2
 shift 2
 [ -x /usr/bin/time ] || { echo "/usr/bin/time is needed" >&2; exit 2; }
-src=$(iscas89_dir)
-[ -d "$src" ] || { echo "no benchmark folder $src" >&2; exit 2; }
+benchmark_folder
 old_mem=${OLD_MEM_KB:-8000000}
 
 circuit_files "$src" "$@"

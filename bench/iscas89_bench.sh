@@ -19,8 +19,7 @@ if [ ! -x "$bindir/import" ]; then
   exit 0
 fi
 [ -x "$bindir/benchcheck" ] || { echo "benchcheck not found in $bindir" >&2; exit 2; }
-src=$(iscas89_dir)
-[ -d "$src" ] || { echo "no benchmark folder $src" >&2; exit 2; }
+benchmark_folder
 patterns=${PATTERNS:-320}
 
 circuit_files "$src" "$@"

@@ -90,3 +90,19 @@ accepted_refusal() {  # bench log
   done
   return 1
 }
+
+# Ends the script with status 0 and a note when a program it needs is not
+# built in `bindir`: a benchmark of a program not built yet is skipped.
+require_programs() {  # what program ...
+  local what=$1 p
+  shift
+  for p in "$@"; do
+    [ -x "$bindir/$p" ] || { echo "$p not found in $bindir: $what skipped"; exit 0; }
+  done
+}
+
+# Sets `src` to the folder of the ISCAS'89 circuits, or ends the script.
+benchmark_folder() {
+  src=$(iscas89_dir)
+  [ -d "$src" ] || { echo "no benchmark folder $src" >&2; exit 2; }
+}

@@ -38,8 +38,7 @@ for p in generate import analyze; do
   [ -z "$refdir" ] || [ -x "$refdir/$p" ] || { echo "$p not found in $refdir" >&2; exit 2; }
 done
 [ -x /usr/bin/time ] || { echo "/usr/bin/time (GNU time) is needed for the peak memory" >&2; exit 2; }
-src=$(iscas89_dir)
-[ -d "$src" ] || { echo "no benchmark folder $src" >&2; exit 2; }
+benchmark_folder
 patterns=${PATTERNS:-10000}
 runs=${RUNS:-3}
 memlimit=${MEM_LIMIT_KB:-6291456}

@@ -28,8 +28,7 @@ for p in cellcomp edifsyn import benchcheck; do
   [ -x "$bindir/$p" ] || { echo "$p not found in $bindir" >&2; exit 2; }
 done
 command -v python3 >/dev/null || { echo "python3 is needed" >&2; exit 2; }
-src=$(iscas89_dir)
-[ -d "$src" ] || { echo "no benchmark folder $src" >&2; exit 2; }
+benchmark_folder
 patterns=${PATTERNS:-320}
 conv="$here/../tests/tools/bench2edif.py"
 gates_lib="$here/../tests/data/synth/gates.lib"
