@@ -44,9 +44,8 @@ void WriteChosen(const std::string& path, const std::vector<int32_t>& state, uin
 }
 
 bool HasTransitionMarks(const std::vector<char>& marks) {
-  for (char m : marks)
-    if (m == '/' || m == '\\') return true;
-  return false;
+  return !marks.empty() &&
+         (memchr(marks.data(), '/', marks.size()) != nullptr || memchr(marks.data(), '\\', marks.size()) != nullptr);
 }
 
 int optimize_main(int argc, char** argv) {
