@@ -1,6 +1,7 @@
 #include "compact.h"
 
 #include <cstddef>
+#include <cstring>
 #include <queue>
 
 uint32_t StatusTotal(const std::vector<char>& status) {
@@ -17,6 +18,42 @@ namespace {
 
 // Bit mask of the faults a mark detects: 1 stuck-at-0, 2 stuck-at-1.
 inline unsigned MarkBits(char m) { return m == '0' ? 1u : m == '1' ? 2u : m == '&' ? 3u : 0u; }
+
+// High bit of each byte of x that equals c.  Exact: the sum of a byte's low
+// seven bits and 0x7f cannot carry into the next byte.
+inline uint64_t BytesEqual(uint64_t x, unsigned char c) {
+  const uint64_t low = 0x7f7f7f7f7f7f7f7fULL;
+  uint64_t y = x ^ (0x0101010101010101ULL * c);
+  return ~(((y & low) + low) | y) & ~low;
+}
+
+// A table row as a bit set: node i's stuck-at-0 fault at bit 2i, its
+// stuck-at-1 fault at bit 2i + 1.  `row` must be cleared.
+void RowBits(const char* marks, uint32_t nodes, uint64_t* row) {
+  uint32_t i = 0;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  // 32 marks make one word, eight at a time: each byte becomes its two
+  // fault bits, then the bytes' bit pairs are packed side by side.
+  for (; i + 32 <= nodes; i += 32) {
+    uint64_t word = 0;
+    for (unsigned k = 0; k < 4; ++k) {
+      uint64_t x;
+      memcpy(&x, marks + i + 8 * k, 8);
+      uint64_t both = BytesEqual(x, '&');
+      uint64_t v = ((BytesEqual(x, '0') | both) >> 7) | ((BytesEqual(x, '1') | both) >> 6);
+      v = (v | v >> 6) & 0x000f000f000f000fULL;
+      v = (v | v >> 12) & 0x000000ff000000ffULL;
+      v = (v | v >> 24) & 0xffffULL;
+      word |= v << (16 * k);
+    }
+    row[i / 32] = word;
+  }
+#endif
+  for (; i < nodes; ++i) {
+    size_t f = 2 * static_cast<size_t>(i);
+    row[f / 64] |= static_cast<uint64_t>(MarkBits(marks[i])) << (f % 64);  // f is even: both bits share a word
+  }
+}
 
 // The state shared by both versions: flags and hit counts per fault
 // (index 2 x node + polarity).
@@ -41,7 +78,8 @@ struct Cover {
   }
 };
 
-// Detectors per fault: how many patterns detect it, and the first of them.
+// Detectors per fault: how many patterns detect it (only whether that is
+// exactly one matters, so counting may stop at two), and the first of them.
 struct Detectors {
   std::vector<uint32_t> count, first;
   explicit Detectors(uint32_t nodes) : count(2 * static_cast<size_t>(nodes), 0), first(2 * static_cast<size_t>(nodes), 0) {}
@@ -172,20 +210,41 @@ CompactResult Compact(const std::vector<std::vector<char>>& table, const std::ve
   const size_t words = (2 * static_cast<size_t>(nodes) + 63) / 64;
   std::vector<uint64_t> rows(words * patterns, 0);
   std::vector<uint32_t> marks(patterns, 0);
-  // The detectors are counted in the same pass (the essential patterns need them).
-  Detectors d(options.no_unique_vectors ? 0 : nodes);
+  // The detectors as bit sets too: faults detected at least once, and at
+  // least twice; the essential patterns only ask for exactly once.
+  const bool essentials = !options.no_unique_vectors;
+  std::vector<uint64_t> once(essentials ? words : 0, 0), twice(essentials ? words : 0, 0);
   for (uint32_t p = 0; p < patterns; ++p) {
     uint64_t* row = &rows[words * p];
-    const char* marks_of = table[p].data();
-    for (uint32_t i = 0; i < nodes; ++i) {
-      unsigned b = MarkBits(marks_of[i]);
-      if (!b) continue;
-      size_t f = 2 * static_cast<size_t>(i);
-      row[f / 64] |= static_cast<uint64_t>(b) << (f % 64);  // f is even: both bits share a word
-      marks[p] += (b & 1) + (b >> 1);
-      if (options.no_unique_vectors) continue;
-      if (b & 1) d.Add(f, p);
-      if (b & 2) d.Add(f + 1, p);
+    RowBits(table[p].data(), nodes, row);
+    uint32_t n = 0;
+    for (size_t w = 0; w < words; ++w) n += static_cast<uint32_t>(__builtin_popcountll(row[w]));
+    marks[p] = n;
+    if (!essentials) continue;
+    for (size_t w = 0; w < words; ++w) {
+      twice[w] |= once[w] & row[w];
+      once[w] |= row[w];
+    }
+  }
+  Detectors d(essentials ? nodes : 0);
+  if (essentials) {
+    // Counts up to 2, and the first detector of each fault detected once.
+    std::vector<uint64_t> pending(words);
+    for (size_t w = 0; w < words; ++w) {
+      pending[w] = once[w] & ~twice[w];
+      for (uint64_t bits = once[w]; bits; bits &= bits - 1) {
+        size_t f = 64 * w + __builtin_ctzll(bits);
+        d.count[f] = twice[w] >> (f % 64) & 1 ? 2 : 1;
+      }
+    }
+    for (uint32_t p = 0; p < patterns; ++p) {
+      const uint64_t* row = &rows[words * p];
+      for (size_t w = 0; w < words; ++w) {
+        uint64_t hit = row[w] & pending[w];
+        if (!hit) continue;
+        pending[w] &= ~hit;
+        for (; hit; hit &= hit - 1) d.first[64 * w + __builtin_ctzll(hit)] = p;
+      }
     }
   }
   std::vector<uint64_t> covered(words, 0);

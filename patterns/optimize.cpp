@@ -1,5 +1,6 @@
 // optimize: compacts a design's test set over its fault table and writes the
 // chosen patterns, in their order, to the design's test file.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -26,27 +27,28 @@ void WriteChosen(const std::string& path, const std::vector<int32_t>& state, uin
   OpenOutput(out, path);
   FILE* f = out.fp();
   fprintf(f, ".VECTORS %u\n\n.PATTERNS\n\n", chosen);
-  const uint32_t internal_end = VarCount - OutCount;
-  std::string line;
+  // Inputs as 0/1, internal graph columns as l/h, outputs as L/H.
+  const uint32_t internal_end = std::min(VarCount, std::max(InpCount, VarCount - OutCount));
+  std::string line(VarCount + 1, '\n');
+  char* text = &line[0];
   for (uint32_t p = 0; p < vcount; ++p) {
     if (state[p] != 0) continue;
-    line.clear();
-    for (uint32_t v = 0; v < VarCount; ++v) {
-      unsigned char b = vects[p][v];
-      const char* digits = v < InpCount ? "01" : v < internal_end ? "lh" : "LH";
-      line.push_back(b == 'x' ? 'x' : digits[b == 0 ? 0 : 1]);
-    }
-    line.push_back('\n');
-    fputs(line.c_str(), f);
+    const unsigned char* row = vects[p].data();
+    auto put = [&](uint32_t from, uint32_t to, char zero, char one) {
+      for (uint32_t v = from; v < to; ++v) text[v] = row[v] == 'x' ? 'x' : row[v] == 0 ? zero : one;
+    };
+    put(0, std::min(InpCount, VarCount), '0', '1');
+    put(std::min(InpCount, VarCount), internal_end, 'l', 'h');
+    put(internal_end, VarCount, 'L', 'H');
+    fwrite(text, 1, line.size(), f);
   }
   CommitOutput(out, path);
   EndProcessing();
 }
 
 bool HasTransitionMarks(const std::vector<char>& marks) {
-  for (char m : marks)
-    if (m == '/' || m == '\\') return true;
-  return false;
+  return !marks.empty() &&
+         (memchr(marks.data(), '/', marks.size()) != nullptr || memchr(marks.data(), '\\', marks.size()) != nullptr);
 }
 
 int optimize_main(int argc, char** argv) {

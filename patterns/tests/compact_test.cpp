@@ -131,6 +131,35 @@ TEST(Compact, FastEqualsPlainOnLargerTables) {
   }
 }
 
+TEST(Compact, FastEqualsPlainOnEveryMark) {
+  // Rows are read as bit sets many marks at a time: every mark the table can
+  // hold ('&' detecting both faults, transition marks and 'X' none) and any
+  // other byte, on node counts around the word boundaries.
+  std::mt19937 rng(31);
+  const char kinds[] = {'0', '1', '&', 'X', 'x', '/', '\\', '\0', '\x80', '\xb0', '\xb1', '\xa6', '\xff', '\x7f'};
+  for (uint32_t nodes : {1u, 7u, 8u, 31u, 32u, 33u, 63u, 64u, 65u, 96u, 100u, 257u}) {
+    for (int round = 0; round < 8; ++round) {
+      uint32_t patterns = 1 + rng() % 30;
+      Table t(patterns, std::vector<char>(nodes));
+      for (auto& row : t)
+        for (char& m : row) m = rng() % 3 == 0 ? kinds[rng() % sizeof kinds] : "X01&"[rng() % 4];
+      std::vector<char> status(nodes);
+      for (char& m : status) m = "X01&"[rng() % 4];
+      for (int variant = 0; variant < 3; ++variant) {
+        CompactOptions o;
+        o.no_unique_vectors = variant == 1;
+        o.fault_cover = variant == 2;
+        o.percent = rng() % 101;
+        CompactResult a = CompactPlain(t, status, nodes, o), b = Compact(t, status, nodes, o);
+        ASSERT_EQ(a.state, b.state) << nodes << " " << round << " " << variant;
+        ASSERT_EQ(a.cycles, b.cycles);
+        ASSERT_EQ(a.chosen, b.chosen);
+        ASSERT_EQ(a.covered, b.covered);
+      }
+    }
+  }
+}
+
 TEST(Compact, ReversePassDropsAnEarlyGreedyChoice) {
   // Every fault has two detectors, so the start phase chooses nothing.
   // Greedy takes pattern 0 (four faults), then 1 and 2 for the rest; 1 and 2
