@@ -17,6 +17,9 @@ namespace {
 constexpr int32_t IM1 = 2147483563, IM2 = 2147483399, IMM1 = IM1 - 1;
 constexpr int32_t IA1 = 40014, IA2 = 40692, IQ1 = 53668, IQ2 = 52774, IR1 = 12211, IR2 = 3791;
 constexpr int32_t NTAB = 32, NDIV = 1 + IMM1 / NTAB;
+// The scale stays in double and each deviate is rounded to float once: this
+// gives iy / IM1 correctly rounded for every iy.  Only the cap below 1 is a
+// float constant.
 constexpr double AM = 1.0 / IM1;
 constexpr float RNMX = 1.0f - 1.2e-7f;
 

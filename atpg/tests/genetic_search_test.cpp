@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ctime>
 #include <random>
 
 #include "fsimul.h"
 #include "gasearch.h"
 #include "messages.h"
 #include "mudel.h"
+#include "random.h"
 #include "ssbdd_model.h"
 #include "vector.h"
 
@@ -53,6 +55,20 @@ TEST(UniformDeviate, MatchesPlainArithmetic) {
   // A seed of 0 starts as seed 1.
   UniformDeviate zero(0), one(-1);
   for (int k = 0; k < 50; ++k) EXPECT_EQ(zero(), one());
+}
+
+// The first deviates of two seeds, computed apart from this code with exact
+// rational arithmetic: iy / 2147483563 rounded to the nearest float.
+TEST(UniformDeviate, FirstValuesOfFixedSeeds) {
+  const float from_one[] = {0x1.243ae4p-2f, 0x1.037054p-2f, 0x1.7ed8dcp-4f, 0x1.378ce8p-1f,
+                            0x1.ce8d1ap-1f, 0x1.9125f6p-3f, 0x1.da107ep-2f, 0x1.e0c768p-1f};
+  const float from_time[] = {0x1.800f02p-2f, 0x1.1c0c38p-2f, 0x1.dd1de2p-6f, 0x1.9c52f6p-4f,
+                             0x1.25de74p-1f, 0x1.e08db2p-1f, 0x1.3f3fa4p-2f, 0x1.da297cp-1f};
+  UniformDeviate a(-1), b(-1765000000);
+  for (int k = 0; k < 8; ++k) {
+    EXPECT_EQ(a(), from_one[k]) << "value " << k;
+    EXPECT_EQ(b(), from_time[k]) << "value " << k;
+  }
 }
 
 TEST(UniformDeviate, SameSeedSameSequence) {
@@ -213,4 +229,152 @@ TEST(GeneticSearch, StoreGrowsPastFiveHundredRows) {
   EXPECT_GT(r.stored.size(), 500u);
   std::vector<char> status = FinalStatus(r.stored);
   EXPECT_LE(r.stored.size(), CountDetected(status, false));
+}
+
+namespace {
+
+// The search written out step by step, for comparison: populations as plain
+// row lists, the filler, fitness, roulette, crossover and mutation inline.
+GeneticResult ReferenceSearch(const GeneticParams& p, const GeneticSeeds& seeds) {
+  seed1 = seeds.rnd_time;
+  seed2 = seeds.rnd_time;
+  GetRnd();
+  UniformDeviate dev(seeds.deviate);
+  const uint32_t n = p.popul_size;
+  vcount = n;
+  functionals = 0;
+  alloc_vec();
+  std::vector<std::vector<unsigned char>> cur = vects, next = vects;
+  for (auto& row : cur) {
+    uint32_t value = 0;
+    for (uint32_t i = 0; i < InpCount; ++i) {
+      if (i % 32 == 0) value = GetRnd();
+      row[i] = (value >> (i % 32)) & 1u;
+    }
+    if (InpCount % 32 == 0) GetRnd();
+  }
+  init_fsimul();
+  SetFsimulDropping();
+  no_fsimul_faults_update();
+  const float r = 1.0f / p.timeout;
+  const double limit = std::floor(NodCount / static_cast<double>(r));
+  GeneticResult res;
+  uint32_t stall = 0;
+  float rate = p.mutation_rate1;
+  while (res.generations < p.max_generations && stall <= limit) {
+    vects = cur;
+    fsimul();
+    std::vector<uint64_t> fit(n);
+    uint64_t sum = 0;
+    uint32_t best = 0;
+    for (uint32_t k = 0; k < n; ++k) {
+      uint64_t c = 0;
+      for (uint32_t node = 0; node < NodCount; ++node) {
+        char m = ftable[k][node], f = faults[node];
+        if ((m == '0' && (f == '1' || f == 'X')) || (m == '1' && (f == '0' || f == 'X'))) ++c;
+      }
+      fit[k] = c * c;
+      sum += fit[k];
+      if (fit[k] > fit[best]) best = k;
+    }
+    if (fit[best] != 0) {
+      for (uint32_t node = 0; node < NodCount; ++node) {
+        char m = ftable[best][node];
+        char& f = faults[node];
+        if (m != '0' && m != '1') continue;
+        if (f == 'X') f = m;
+        else if (f != m && f != '&') f = '&';
+      }
+      res.stored.push_back(cur[best]);
+      stall = 0;
+      rate = p.mutation_rate1;
+    } else {
+      rate = p.mutation_rate2;
+      ++stall;
+    }
+    auto pick = [&](float u) {
+      double a = std::floor(static_cast<double>(u) * static_cast<double>(sum));
+      uint64_t run = 0;
+      for (uint32_t k = 0; k < n; ++k)
+        if (static_cast<double>(run += fit[k]) >= a) return k;
+      return n - 1;
+    };
+    for (uint32_t i = 0; i < n; i += 2) {
+      uint32_t cut = static_cast<uint32_t>(std::floor(static_cast<double>(dev()) * InpCount));
+      uint32_t a = pick(dev());
+      uint32_t b = pick(dev());
+      for (uint32_t k = 0; k < InpCount; ++k) {
+        next[i][k] = k < cut ? cur[a][k] : cur[b][k];
+        next[i + 1][k] = k < cut ? cur[b][k] : cur[a][k];
+      }
+    }
+    std::swap(cur, next);
+    for (auto& row : cur)
+      for (uint32_t k = 0; k < InpCount; ++k)
+        if (dev() <= rate) row[k] = row[k] == 0 ? 1 : 0;
+    ++res.generations;
+  }
+  free_fsimul();
+  free_vec();
+  return res;
+}
+
+// Inputs and constants of the stored rows (the graph columns are recomputed
+// by the final simulation).
+std::vector<std::vector<unsigned char>> Patterns(const std::vector<std::vector<unsigned char>>& rows) {
+  std::vector<std::vector<unsigned char>> out;
+  for (const auto& row : rows) out.emplace_back(row.begin(), row.begin() + InpCount + ConCount);
+  return out;
+}
+
+}  // namespace
+
+// The library search stores the same rows after the same number of
+// generations as the step-by-step form, so every draw comes in its order.
+TEST(GeneticSearch, MatchesStepByStepForm) {
+  verbose_mode = 1;
+  std::mt19937 rng(40);
+  struct Run {
+    uint32_t inputs, popul, generations;
+    float timeout, rate1, rate2;
+  };
+  for (const Run& run : {Run{12, 32, 300, 10, 0.1f, 0.5f}, Run{32, 6, 400, 1, 0.05f, 0.3f},
+                         Run{45, 2, 300, 0, 0.1f, 0.5f}, Run{64, 10, 200, 3, 0.2f, 0.9f}}) {
+    SsbddShape shape;
+    shape.inputs = run.inputs;
+    shape.constants = 1;
+    shape.graphs = 3 * run.inputs;
+    shape.outputs = 10;
+    MakeSsbddModel(rng, shape);
+    GeneticParams p;
+    p.popul_size = run.popul;
+    p.max_generations = run.generations;
+    p.timeout = run.timeout;
+    p.mutation_rate1 = run.rate1;
+    p.mutation_rate2 = run.rate2;
+    for (int32_t t : {1765000000, 1765000123}) {
+      GeneticResult lib = GeneticSearch(p, GeneticSeeds{t, -t});
+      GeneticResult ref = ReferenceSearch(p, GeneticSeeds{t, -t});
+      EXPECT_EQ(lib.generations, ref.generations) << run.inputs << " inputs, seed " << t;
+      EXPECT_EQ(Patterns(lib.stored), Patterns(ref.stored)) << run.inputs << " inputs, seed " << t;
+      EXPECT_FALSE(lib.stored.empty());
+    }
+  }
+}
+
+// The program seeds GetRnd with Randomize; the search, given the same time,
+// starts the stream where Randomize leaves it.
+TEST(GeneticSearch, TimeSeedStartsGetRndAsRandomize) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    int32_t before = static_cast<int32_t>(time(nullptr));
+    Randomize();
+    int32_t s1 = seed1, s2 = seed2;
+    if (static_cast<int32_t>(time(nullptr)) != before) continue;  // the second turned over
+    seed1 = before;
+    seed2 = before;
+    GetRnd();
+    EXPECT_EQ(seed1, s1);
+    EXPECT_EQ(seed2, s2);
+    return;
+  }
 }

@@ -2,6 +2,7 @@
 // loop of the random generator.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 #include <random>
 
@@ -227,4 +228,99 @@ TEST(RandomPackages, NothingLeftToDetect) {
   RandomResult r = RandomPackages(p);
   EXPECT_TRUE(r.kept.empty());
   EXPECT_EQ(r.tested, 2 * NodCount);
+}
+
+namespace {
+
+// The package loop written out step by step, for comparison: the filler, the
+// new-fault counts, the exchange sort moving whole rows, and the selection
+// that recounts every later row in full after each kept one.
+RandomResult ReferencePackages(const RandomParams& p, uint32_t pack_rows) {
+  ResetStreams();
+  functionals = 0;
+  vcount = pack_rows;
+  alloc_vec();
+  init_fsimul();
+  SetFsimulDropping();
+  no_fsimul_faults_update();
+  auto is_new = [](char m, char f) {
+    return (m == '0' && (f == 'X' || f == '1')) || (m == '1' && (f == 'X' || f == '0'));
+  };
+  auto count = [&](uint32_t r) {
+    uint32_t c = 0;
+    for (uint32_t n = 0; n < NodCount; ++n) c += is_new(ftable[r][n], faults[n]);
+    return c;
+  };
+  RandomResult res;
+  res.tested = CountDetected(faults, false);
+  uint32_t failures = 0;
+  for (uint32_t pkg = 0; pkg < p.packages; ++pkg) {
+    for (auto& row : vects) {
+      for (uint32_t w = 0; w <= InpCount / 32; ++w) {
+        uint32_t value = GetRnd();
+        for (uint32_t j = 0; j < 32 && 32 * w + j < InpCount; ++j) row[32 * w + j] = (value >> j) & 1u;
+      }
+    }
+    fsimul();
+    std::vector<uint32_t> c(vcount);
+    for (uint32_t r = 0; r < vcount; ++r) c[r] = count(r);
+    for (uint32_t i = 0; i + 1 < vcount; ++i)
+      for (uint32_t j = i + 1; j < vcount; ++j)
+        if (c[j] > c[i]) {
+          std::swap(c[i], c[j]);
+          std::swap(vects[i], vects[j]);
+          std::swap(ftable[i], ftable[j]);
+        }
+    uint32_t here = 0;
+    for (uint32_t r = 0; r < vcount; ++r) {
+      if (c[r] < p.criterion) continue;
+      res.kept.push_back(vects[r]);
+      for (uint32_t n = 0; n < NodCount; ++n) {
+        char m = ftable[r][n];
+        char& f = faults[n];
+        if (m != '0' && m != '1') continue;
+        if (f == 'X') f = m;
+        else if (f != m && f != '&') f = '&';
+      }
+      res.tested += c[r];
+      if (++here == p.select_max) break;
+      for (uint32_t s = r + 1; s < vcount; ++s) c[s] = count(s);
+    }
+    failures = here == 0 ? failures + 1 : 0;
+    if (failures != 0 && failures >= std::max(p.failure_limit, 1u)) break;
+  }
+  return res;
+}
+
+}  // namespace
+
+// The library loop keeps the same rows in the same order, with the same
+// tested count and status, as the step-by-step form.
+TEST(RandomPackages, MatchesStepByStepForm) {
+  verbose_mode = 1;
+  std::mt19937 rng(12);
+  struct Run {
+    uint32_t inputs, rows, criterion, select_max, failure_limit;
+  };
+  for (const Run& run : {Run{12, 32, 1, 32, 64}, Run{32, 64, 0, 5, 2}, Run{40, 96, 2, 0, 3}, Run{64, 32, 1, 1, 0},
+                         Run{20, 64, 4, 3, 1}}) {
+    SsbddShape shape;
+    shape.inputs = run.inputs;
+    shape.constants = 1;
+    shape.graphs = 3 * run.inputs;
+    shape.outputs = 8;
+    MakeSsbddModel(rng, shape);
+    RandomParams p;
+    p.packages = 12;
+    p.criterion = run.criterion;
+    p.select_max = run.select_max;
+    p.failure_limit = run.failure_limit;
+    RandomResult lib = RunPackages(p, run.rows);
+    std::vector<char> lib_status = faults;
+    RandomResult ref = ReferencePackages(p, run.rows);
+    EXPECT_EQ(lib.kept, ref.kept) << run.inputs << " inputs";
+    EXPECT_EQ(lib.tested, ref.tested) << run.inputs << " inputs";
+    EXPECT_EQ(lib_status, faults) << run.inputs << " inputs";
+    EXPECT_FALSE(lib.kept.empty());
+  }
 }
