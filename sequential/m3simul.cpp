@@ -2,6 +2,7 @@
 
 #include "messages.h"
 #include "mudel.h"
+#include "seqword.h"
 #include "vector.h"
 
 std::vector<uint32_t> reached_mas;
@@ -109,6 +110,7 @@ unsigned char m3eval(uint32_t k, const unsigned char* prev, const unsigned char*
 void m3simul() {
   if (vcount == 0xFFFFFFFFu) Error("Vector count too big", -1);
   if (vcount < 2) return;
+  if (word_m3simul()) return;
   const uint32_t first = InpCount + ConCount;
   for (uint32_t j = 1; j < vcount; ++j) {
     NextReachedCode();

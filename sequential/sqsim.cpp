@@ -7,6 +7,7 @@
 #include "messages.h"
 #include "mudel.h"
 #include "outfile.h"
+#include "seqword.h"
 #include "vector.h"
 
 std::vector<std::vector<unsigned char>> asevects;
@@ -225,18 +226,20 @@ int seq_sim_pat(uint32_t node, uint32_t forced_edge, uint32_t stuck, uint32_t gr
 void seq_simul() {
   detected = 0;
   lastDetections.clear();
+  const bool word = !seq_plain && PrepareWordSimulation();
+  auto simulate = word ? word_sim_pat : seq_sim_pat;
   if (seq_progress) TextOut("\n");
   for (uint32_t g = 0; g < GrpCount; ++g) {
     for (uint32_t n = Grps[g].g_beg; n < Grps[g].g_beg + Grps[g].g_len; ++n) {
       uint32_t inv = Nods[n].n_flags & 1;
       char& m = faults[n];
-      if (!(untestableMas[n] & 1) && m != '&' && m != '0' && seq_sim_pat(n, inv, 0, g)) {
+      if (!(untestableMas[n] & 1) && m != '&' && m != '0' && simulate(n, inv, 0, g)) {
         lastDetections.push_back({n, 1, m});
         m = m == '1' ? '&' : '0';
         ++detected;
         untestableMas[n] |= 1;
       }
-      if (!(untestableMas[n] & 2) && m != '&' && m != '1' && seq_sim_pat(n, inv ^ 1, 1, g)) {
+      if (!(untestableMas[n] & 2) && m != '&' && m != '1' && simulate(n, inv ^ 1, 1, g)) {
         lastDetections.push_back({n, 2, m});
         m = m == '0' ? '&' : '1';
         ++detected;
@@ -245,6 +248,7 @@ void seq_simul() {
       if (seq_progress) Progress(n);
     }
   }
+  if (word) ReleaseWordSimulation();
   if (seq_progress) TextOut("\n");
 }
 
