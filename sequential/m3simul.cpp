@@ -16,11 +16,13 @@ void alloc_m3simul() {
 }
 
 void free_m3simul() {
+  ReleaseWordSimulation();
   std::vector<uint32_t>().swap(tstack);
   std::vector<uint32_t>().swap(reached_mas);
 }
 
 void init_m3simul() {
+  ReleaseWordSimulation();  // a new sequence: the rails of the last one are stale
   for (uint32_t j = 0; j < vcount; ++j) {
     unsigned char fill = j == 0 ? 'x' : kUncomputed;
     for (uint32_t i = InpCount + ConCount; i < VarCount; ++i) vects[j][i] = fill;
