@@ -10,6 +10,7 @@
 #include "m3simul.h"
 #include "messages.h"
 #include "mudel.h"
+#include "seqfaults.h"
 #include "seqword.h"
 #include "sqsim.h"
 #include "ssbdd_model.h"
@@ -274,10 +275,12 @@ RunResult RunOnce(const Rows& patterns, const std::vector<char>& start_marks, co
   return {Patterns(), faults, nodrop ? ftable : std::vector<std::vector<char>>{}, detected, last_vector};
 }
 
-// The word-parallel method against the frame-by-frame one on the same
-// sequence: good machine, marks, table, detections and last detecting
-// frame.  Some faults start detected, as with -infile.
-void ExpectWordEqualsPlain(std::mt19937& rng, uint32_t length, uint32_t x_share, const std::string& what) {
+// The word-parallel (combinational) or fault-parallel (sequential) method
+// against the frame-by-frame one on the same sequence: good machine, marks,
+// table, detections and last detecting frame.  Some faults start detected,
+// as with -infile.
+void ExpectFastEqualsPlain(std::mt19937& rng, uint32_t length, uint32_t x_share, bool combinational,
+                           const std::string& what) {
   CheckSequentialModel();
   verbose_mode = 1;
   untestables();
@@ -294,7 +297,11 @@ void ExpectWordEqualsPlain(std::mt19937& rng, uint32_t length, uint32_t x_share,
   alloc_m3simul();
   alloc_seqsimul();
   init_m3simul();
-  ASSERT_TRUE(word_m3simul()) << what << ": the word-parallel method does not apply";
+  ASSERT_EQ(word_m3simul(), combinational) << what << ": the word-parallel method applies or not";
+  if (!combinational) {
+    m3simul();
+    ASSERT_TRUE(PrepareFaultWords()) << what << ": the fault-parallel method does not apply";
+  }
   for (int nodrop = 0; nodrop < 2; ++nodrop) {
     std::string tag = what + (nodrop ? " nodrop" : " drop");
     RunResult plain = RunOnce(patterns, marks, excluded, nodrop, 1);
@@ -334,7 +341,7 @@ TEST(Seqword, CombinationalModelsMatchPlainMethod) {
   for (int model = 0; model < 30; ++model) {
     MakeCombinationalModel(rng, 10 + model % 20, 3 + model % 8);
     for (uint32_t x_share : {0u, 3u, 20u})
-      ExpectWordEqualsPlain(rng, lengths[model % 6], x_share,
+      ExpectFastEqualsPlain(rng, lengths[model % 6], x_share, true,
                             "model " + std::to_string(model) + " x1/" + std::to_string(x_share));
   }
 }
@@ -346,12 +353,36 @@ TEST_P(SeqwordFullScan, MatchesPlainMethod) {
   read_ag(kData + "/" + GetParam());
   verbose_mode = 0;
   std::mt19937 rng(3);
-  for (uint32_t x_share : {0u, 10u}) ExpectWordEqualsPlain(rng, 200, x_share, GetParam());
+  for (uint32_t x_share : {0u, 10u}) ExpectFastEqualsPlain(rng, 200, x_share, true, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, SeqwordFullScan, ::testing::Values("s27fs.agm", "s298fs.agm"));
 
-TEST(Seqword, SequentialModelTakesThePlainMethod) {
+TEST(Seqfaults, SequentialModelsMatchPlainMethod) {
+  std::mt19937 rng(31);
+  for (const char* file : {"seq_mix.agm", "seq_first.agm", "seq_s27.agm", "seq_s298.agm"}) {
+    verbose_mode = 1;
+    read_ag(kData + "/" + file);
+    verbose_mode = 0;
+    for (uint32_t x_share : {0u, 6u}) ExpectFastEqualsPlain(rng, 150, x_share, false, file);
+  }
+  // More than one word of faults, flip-flops read from anywhere.
+  for (int model = 0; model < 20; ++model) {
+    SsbddShape shape;
+    shape.inputs = 4;
+    shape.graphs = 30;
+    shape.outputs = 4;
+    shape.max_leaves = 6;
+    MakeSsbddModel(rng, shape);
+    uint32_t flipflop = rng() % (GrpCount - OutCount);
+    Vars[GraphVar(flipflop)].v_flags |= VF_DELAYED;
+    for (NodRec& n : Nods)
+      if (rng() % 4 == 0) n.n_var = GraphVar(flipflop);
+    ExpectFastEqualsPlain(rng, 40 + model * 3, model % 3 == 0 ? 0 : 7, false, "model " + std::to_string(model));
+  }
+}
+
+TEST(Seqword, SequentialModelIsLeftToTheOtherMethods) {
   verbose_mode = 1;
   read_ag(kData + "/seq_s27.agm");
   vcount = 70;
