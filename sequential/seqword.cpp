@@ -32,9 +32,10 @@ std::vector<WordNode> wnodes;
 std::vector<uint64_t> faultV, faultX, stamp;
 uint64_t curStamp = 0;
 
-// Per graph node during an evaluation: value of the walk with unknown
-// literals at 1, value with them at 0, and whether the walk at 1 meets an
-// unknown literal whose 0-edge leads to 0.
+// Per graph node during an evaluation, for the walk from that node: its
+// value with every unknown literal at 1, its value with every one at 0, and
+// whether the walk at 1 meets an unknown literal whose 0-edge, with all
+// later unknown literals at 0, ends in 0 (the graph's value is then 'x').
 std::vector<uint64_t> p1, p0, alt;
 
 std::vector<uint64_t> due;
