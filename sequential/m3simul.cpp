@@ -2,6 +2,7 @@
 
 #include "messages.h"
 #include "mudel.h"
+#include "seqword.h"
 #include "vector.h"
 
 std::vector<uint32_t> reached_mas;
@@ -15,11 +16,13 @@ void alloc_m3simul() {
 }
 
 void free_m3simul() {
+  ReleaseWordSimulation();
   std::vector<uint32_t>().swap(tstack);
   std::vector<uint32_t>().swap(reached_mas);
 }
 
 void init_m3simul() {
+  ReleaseWordSimulation();  // a new sequence: the rails of the last one are stale
   for (uint32_t j = 0; j < vcount; ++j) {
     unsigned char fill = j == 0 ? 'x' : kUncomputed;
     for (uint32_t i = InpCount + ConCount; i < VarCount; ++i) vects[j][i] = fill;
@@ -109,6 +112,7 @@ unsigned char m3eval(uint32_t k, const unsigned char* prev, const unsigned char*
 void m3simul() {
   if (vcount == 0xFFFFFFFFu) Error("Vector count too big", -1);
   if (vcount < 2) return;
+  if (word_m3simul()) return;
   const uint32_t first = InpCount + ConCount;
   for (uint32_t j = 1; j < vcount; ++j) {
     NextReachedCode();

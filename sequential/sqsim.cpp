@@ -7,6 +7,8 @@
 #include "messages.h"
 #include "mudel.h"
 #include "outfile.h"
+#include "seqfaults.h"
+#include "seqword.h"
 #include "vector.h"
 
 std::vector<std::vector<unsigned char>> asevects;
@@ -105,6 +107,38 @@ void CopyVector() {
   dirtyRows.clear();
 }
 
+// The faults seq_simul simulates, in its order, for the fault-parallel
+// method: a fault's turn depends only on the marks and exclusions its node
+// had when seq_simul began (a node's first fault changes its mark in a way
+// that never decides the second), so the list is known in advance and each
+// word of 64 faults is simulated when the first of them is asked for.
+std::vector<SeqFault> laneFaults;
+std::vector<unsigned char> laneResults;
+size_t laneNext = 0, laneDone = 0;
+
+void CollectLaneFaults() {
+  laneFaults.clear();
+  for (uint32_t g = 0; g < GrpCount; ++g)
+    for (uint32_t n = Grps[g].g_beg; n < Grps[g].g_beg + Grps[g].g_len; ++n) {
+      uint32_t inv = Nods[n].n_flags & 1;
+      char m = faults[n];
+      if (!(untestableMas[n] & 1) && m != '&' && m != '0') laneFaults.push_back({n, inv, 0, g});
+      if (!(untestableMas[n] & 2) && m != '&' && m != '1') laneFaults.push_back({n, inv ^ 1, 1, g});
+    }
+  laneResults.assign(laneFaults.size(), 0);
+  laneNext = laneDone = 0;
+}
+
+int lane_sim_pat(uint32_t, uint32_t, uint32_t, uint32_t) {
+  if (laneNext == laneDone) {
+    uint32_t count = static_cast<uint32_t>(std::min<size_t>(64, laneFaults.size() - laneDone));
+    uint64_t bits = SimulateFaultWord(&laneFaults[laneDone], count);
+    for (uint32_t i = 0; i < count; ++i) laneResults[laneDone + i] = (bits >> i) & 1;
+    laneDone += count;
+  }
+  return laneResults[laneNext++];
+}
+
 void Progress(uint32_t node) {
   uint32_t all = 2 * NodCount;
   uint32_t passed = 2 * (node + 1);
@@ -154,6 +188,7 @@ void alloc_seqsimul() {
 }
 
 void free_seqsimul() {
+  ReleaseFaultWords();
   std::vector<std::vector<unsigned char>>().swap(asevects);
   std::vector<std::vector<uint32_t>>().swap(changeMas);
 }
@@ -225,18 +260,22 @@ int seq_sim_pat(uint32_t node, uint32_t forced_edge, uint32_t stuck, uint32_t gr
 void seq_simul() {
   detected = 0;
   lastDetections.clear();
+  const bool word = !seq_plain && PrepareWordSimulation();
+  const bool lanes = !word && !seq_plain && PrepareFaultWords();
+  auto simulate = word ? word_sim_pat : lanes ? lane_sim_pat : seq_sim_pat;
+  if (lanes) CollectLaneFaults();
   if (seq_progress) TextOut("\n");
   for (uint32_t g = 0; g < GrpCount; ++g) {
     for (uint32_t n = Grps[g].g_beg; n < Grps[g].g_beg + Grps[g].g_len; ++n) {
       uint32_t inv = Nods[n].n_flags & 1;
       char& m = faults[n];
-      if (!(untestableMas[n] & 1) && m != '&' && m != '0' && seq_sim_pat(n, inv, 0, g)) {
+      if (!(untestableMas[n] & 1) && m != '&' && m != '0' && simulate(n, inv, 0, g)) {
         lastDetections.push_back({n, 1, m});
         m = m == '1' ? '&' : '0';
         ++detected;
         untestableMas[n] |= 1;
       }
-      if (!(untestableMas[n] & 2) && m != '&' && m != '1' && seq_sim_pat(n, inv ^ 1, 1, g)) {
+      if (!(untestableMas[n] & 2) && m != '&' && m != '1' && simulate(n, inv ^ 1, 1, g)) {
         lastDetections.push_back({n, 2, m});
         m = m == '0' ? '&' : '1';
         ++detected;
@@ -245,6 +284,7 @@ void seq_simul() {
       if (seq_progress) Progress(n);
     }
   }
+  if (word) ReleaseWordSimulation();
   if (seq_progress) TextOut("\n");
 }
 

@@ -10,6 +10,8 @@
 #include "m3simul.h"
 #include "messages.h"
 #include "mudel.h"
+#include "seqfaults.h"
+#include "seqword.h"
 #include "sqsim.h"
 #include "ssbdd_model.h"
 #include "vector.h"
@@ -244,6 +246,152 @@ TEST(Seqsim, RandomSequentialModelsMatchSerialReference) {
     MakeSequentialModel(rng);
     RunModelChecks(rng, "random model " + std::to_string(model), 24);
   }
+}
+
+// Everything one run leaves behind, for comparing two methods.
+struct RunResult {
+  Rows good;
+  std::vector<char> marks;
+  std::vector<std::vector<char>> table;
+  uint32_t detected, last_vector;
+};
+
+RunResult RunOnce(const Rows& patterns, const std::vector<char>& start_marks, const std::vector<uint32_t>& excluded,
+                  int nodrop, int plain) {
+  seq_plain = plain;
+  for (uint32_t j = 0; j < vcount; ++j) vects[j] = patterns[j];
+  untestableMas = excluded;
+  faults = start_marks;
+  NoDrop = nodrop;
+  if (nodrop) ftable.assign(vcount, std::vector<char>(NodCount, 'X'));
+  init_m3simul();
+  m3simul();
+  init_seqsimul();
+  seq_simul();
+  seq_plain = 0;
+  for (uint32_t j = 0; j < vcount; ++j)
+    for (uint32_t v = 0; v < VarCount - OutCount; ++v)
+      EXPECT_EQ(asevects[j][v], vects[j][v]) << "faulty machine not restored, row " << j;
+  return {Patterns(), faults, nodrop ? ftable : std::vector<std::vector<char>>{}, detected, last_vector};
+}
+
+// The word-parallel (combinational) or fault-parallel (sequential) method
+// against the frame-by-frame one on the same sequence: good machine, marks,
+// table, detections and last detecting frame.  Some faults start detected,
+// as with -infile.
+void ExpectFastEqualsPlain(std::mt19937& rng, uint32_t length, uint32_t x_share, bool combinational,
+                           const std::string& what) {
+  CheckSequentialModel();
+  verbose_mode = 1;
+  untestables();
+  vcount = length;
+  alloc_vec();
+  verbose_mode = 0;
+  std::vector<uint32_t> excluded = untestableMas;
+  FillInputs(rng, x_share);
+  Rows patterns = Patterns();
+  std::vector<char> marks(NodCount, 'X');
+  for (uint32_t n = 0; n < NodCount; ++n)
+    if (rng() % 5 == 0) marks[n] = "01&"[rng() % 3];
+  InitNextGraphs();
+  alloc_m3simul();
+  alloc_seqsimul();
+  init_m3simul();
+  ASSERT_EQ(word_m3simul(), combinational) << what << ": the word-parallel method applies or not";
+  if (!combinational) {
+    m3simul();
+    ASSERT_TRUE(PrepareFaultWords()) << what << ": the fault-parallel method does not apply";
+  }
+  for (int nodrop = 0; nodrop < 2; ++nodrop) {
+    std::string tag = what + (nodrop ? " nodrop" : " drop");
+    RunResult plain = RunOnce(patterns, marks, excluded, nodrop, 1);
+    RunResult word = RunOnce(patterns, marks, excluded, nodrop, 0);
+    EXPECT_EQ(word.good, plain.good) << tag;
+    EXPECT_EQ(word.marks, plain.marks) << tag;
+    EXPECT_EQ(word.table, plain.table) << tag;
+    EXPECT_EQ(word.detected, plain.detected) << tag;
+    EXPECT_EQ(word.last_vector, plain.last_vector) << tag;
+  }
+}
+
+// A random model with no delayed graph variable (an input may be delayed).
+void MakeCombinationalModel(std::mt19937& rng, uint32_t graphs, uint32_t max_leaves) {
+  SsbddShape shape;
+  shape.inputs = 5;
+  shape.constants = rng() % 2;
+  shape.graphs = graphs;
+  shape.outputs = 3;
+  shape.max_leaves = max_leaves;
+  MakeSsbddModel(rng, shape);
+  if (rng() % 2) Vars[rng() % InpCount].v_flags |= VF_DELAYED;
+}
+
+TEST(Seqword, CombinationalModelsMatchSerialReference) {
+  std::mt19937 rng(99);
+  for (int model = 0; model < 12; ++model) {
+    MakeCombinationalModel(rng, 12, 6);
+    // Past two words of frames, so a word boundary falls inside the sequence.
+    RunModelChecks(rng, "combinational model " + std::to_string(model), 150);
+  }
+}
+
+TEST(Seqword, CombinationalModelsMatchPlainMethod) {
+  std::mt19937 rng(17);
+  const uint32_t lengths[] = {2, 63, 64, 65, 129, 300};
+  for (int model = 0; model < 30; ++model) {
+    MakeCombinationalModel(rng, 10 + model % 20, 3 + model % 8);
+    for (uint32_t x_share : {0u, 3u, 20u})
+      ExpectFastEqualsPlain(rng, lengths[model % 6], x_share, true,
+                            "model " + std::to_string(model) + " x1/" + std::to_string(x_share));
+  }
+}
+
+class SeqwordFullScan : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(SeqwordFullScan, MatchesPlainMethod) {
+  verbose_mode = 1;
+  read_ag(kData + "/" + GetParam());
+  verbose_mode = 0;
+  std::mt19937 rng(3);
+  for (uint32_t x_share : {0u, 10u}) ExpectFastEqualsPlain(rng, 200, x_share, true, GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, SeqwordFullScan, ::testing::Values("s27fs.agm", "s298fs.agm"));
+
+TEST(Seqfaults, SequentialModelsMatchPlainMethod) {
+  std::mt19937 rng(31);
+  for (const char* file : {"seq_mix.agm", "seq_first.agm", "seq_s27.agm", "seq_s298.agm"}) {
+    verbose_mode = 1;
+    read_ag(kData + "/" + file);
+    verbose_mode = 0;
+    for (uint32_t x_share : {0u, 6u}) ExpectFastEqualsPlain(rng, 150, x_share, false, file);
+  }
+  // More than one word of faults, flip-flops read from anywhere.
+  for (int model = 0; model < 20; ++model) {
+    SsbddShape shape;
+    shape.inputs = 4;
+    shape.graphs = 30;
+    shape.outputs = 4;
+    shape.max_leaves = 6;
+    MakeSsbddModel(rng, shape);
+    uint32_t flipflop = rng() % (GrpCount - OutCount);
+    Vars[GraphVar(flipflop)].v_flags |= VF_DELAYED;
+    for (NodRec& n : Nods)
+      if (rng() % 4 == 0) n.n_var = GraphVar(flipflop);
+    ExpectFastEqualsPlain(rng, 40 + model * 3, model % 3 == 0 ? 0 : 7, false, "model " + std::to_string(model));
+  }
+}
+
+TEST(Seqword, SequentialModelIsLeftToTheOtherMethods) {
+  verbose_mode = 1;
+  read_ag(kData + "/seq_s27.agm");
+  vcount = 70;
+  alloc_vec();
+  verbose_mode = 0;
+  alloc_m3simul();
+  init_m3simul();
+  EXPECT_FALSE(word_m3simul());
+  EXPECT_FALSE(PrepareWordSimulation());
 }
 
 TEST(Seqsim, UntestableFaults) {
