@@ -37,7 +37,10 @@ inline bool Any(uint32_t b) { return b != 0; }
 class Core {
  public:
   void Prepare();
-  void Packet(uint32_t p, std::vector<uint32_t>& counts);
+  // Rows 32p .. 32p+31 (those below vcount) of vects.  With dropping, only
+  // the faults that the status lacks, counted per row; without, every fault,
+  // merged into the status.
+  void Packet(uint32_t p, bool dropping, std::vector<uint32_t>* counts);
 
  private:
   void Schedule(uint32_t g);
@@ -194,8 +197,14 @@ uint32_t Core::Observe(uint32_t g, uint32_t active) {
 inline bool Wants0(char f) { return f == 'X' || f == 'x' || f == '1'; }
 inline bool Wants1(char f) { return f == 'X' || f == 'x' || f == '0'; }
 
-// Rows 32p .. 32p+31 (those below vcount) of vects.
-void Core::Packet(uint32_t p, std::vector<uint32_t>& counts) {
+inline void Merge(char& f, char mark) {
+  if (f == 'X' || f == 'x')
+    f = mark;
+  else if ((f == '0' && mark == '1') || (f == '1' && mark == '0'))
+    f = '&';
+}
+
+void Core::Packet(uint32_t p, bool dropping, std::vector<uint32_t>* counts) {
   if (++packetStamp == 0) {
     std::fill(stamp.begin(), stamp.end(), 0);
     packetStamp = 1;
@@ -222,15 +231,15 @@ void Core::Packet(uint32_t p, std::vector<uint32_t>& counts) {
     unsigned char* row = vects[first + j].data();
     for (uint32_t v = fixed; v < vars; ++v) row[v] = static_cast<unsigned char>((goodV[v] >> j) & 1);
     std::fill(ftable[first + j].begin(), ftable[first + j].end(), 'X');
-    counts[first + j] = 0;
+    if (counts) (*counts)[first + j] = 0;
   }
 
-  const char* status = faults.data();
+  char* status = faults.data();
   // From the last graph, so that a graph whose change narrows down to a
   // later one may find that one's observation mask ready.
   for (uint32_t g = GrpCount; g-- > 0;) {
     const uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
-    bool live = false;
+    bool live = !dropping;
     for (uint32_t c = 0; c < n && !live; ++c) live = Wants0(status[b + c]) || Wants1(status[b + c]);
     if (!live) continue;
     const FastNode* nd = fnodes.data() + b;
@@ -247,7 +256,7 @@ void Core::Packet(uint32_t p, std::vector<uint32_t>& counts) {
     for (uint32_t c = 0; c < n; ++c) {
       char f = status[b + c];
       uint32_t v = goodV[nd[c].var];
-      uint32_t wanted = (Wants0(f) ? v : 0) | (Wants1(f) ? ~v : 0);
+      uint32_t wanted = !dropping ? ~0u : (Wants0(f) ? v : 0) | (Wants1(f) ? ~v : 0);
       act[c] = (D[nd[c].one] ^ D[nd[c].zero]) & L[c] & wanted;
       active |= act[c];
     }
@@ -256,6 +265,9 @@ void Core::Packet(uint32_t p, std::vector<uint32_t>& counts) {
     if (IsOutputGraph(g)) {
       seen = active;
     } else {
+      // Without dropping nearly every graph is observed: over all patterns,
+      // so that every earlier graph narrowing down to this one finds them.
+      if (!dropping) active = valid;
       seen = Observe(g, active);
       obs[g] = seen;
       known[g] = active;
@@ -269,7 +281,13 @@ void Core::Packet(uint32_t p, std::vector<uint32_t>& counts) {
       for (uint32_t w = d; w != 0; w &= w - 1) {
         uint32_t j = static_cast<uint32_t>(__builtin_ctz(w));
         ftable[first + j][b + c] = ((v >> j) & 1) ? '0' : '1';
-        ++counts[first + j];
+        if (counts) ++(*counts)[first + j];
+      }
+      if (!dropping) {
+        // The merge of fsimul's status update, which gives the same status
+        // whatever the order of the patterns.
+        if (d & v) Merge(status[b + c], '0');
+        if (d & ~v) Merge(status[b + c], '1');
       }
     }
   }
@@ -300,5 +318,13 @@ void PackSimulator::Simulate(std::vector<uint32_t>& counts) {
     }
     return;
   }
-  for (uint32_t p = 0; 32 * p < vcount; ++p) t_->core.Packet(p, counts);
+  for (uint32_t p = 0; 32 * p < vcount; ++p) t_->core.Packet(p, true, &counts);
+}
+
+void PackSimulator::SimulateAll() {
+  if (t_->plain) {
+    fsimul();
+    return;
+  }
+  for (uint32_t p = 0; 32 * p < vcount; ++p) t_->core.Packet(p, false, nullptr);
 }

@@ -26,6 +26,11 @@ class PackSimulator {
   // its count of new faults (CountNewFaults) against the status as it is.
   void Simulate(std::vector<uint32_t>& counts);
 
+  // What fsimul does with dropping off and update on: the graph columns and
+  // every fault-table row as above, for every fault, and each row's marks
+  // merged into faults.
+  void SimulateAll();
+
  private:
   struct Tables;
   std::unique_ptr<Tables> t_;
