@@ -7,6 +7,7 @@
 #include "fsimul.h"
 #include "messages.h"
 #include "mudel.h"
+#include "packsim.h"
 #include "randfill.h"
 #include "random.h"
 #include "randtest.h"
@@ -111,6 +112,8 @@ GeneticResult GeneticSearch(const GeneticParams& params, const GeneticSeeds& see
   init_fsimul();
   SetFsimulDropping();
   no_fsimul_faults_update();
+  PackSimulator sim;
+  std::vector<uint32_t> counts(popul);
 
   BeginProcessing("Generating");
   GeneticResult result;
@@ -118,10 +121,15 @@ GeneticResult GeneticSearch(const GeneticParams& params, const GeneticSeeds& see
   uint32_t stall = 0;
   float rate = params.mutation_rate1;
   for (; result.generations < params.max_generations && stall <= stall_limit; ++result.generations) {
-    fsimul();
+    if (params.plain_simulation) {
+      fsimul();
+      for (uint32_t k = 0; k < popul; ++k) counts[k] = CountNewFaults(ftable[k], faults);
+    } else {
+      sim.Simulate(counts);
+    }
     uint64_t sum = 0;
     for (uint32_t k = 0; k < popul; ++k) {
-      uint64_t c = CountNewFaults(ftable[k], faults);
+      uint64_t c = counts[k];
       fitness[k] = c * c;
       sum += fitness[k];
     }

@@ -48,6 +48,9 @@ struct GeneticParams {
   uint32_t popul_size = 32;     // even, at least 2
   float timeout = 10;
   uint32_t max_generations = 1000;
+  // Simulate each population with the single-fault simulator itself instead
+  // of its word-parallel form (the reference form of the same rows).
+  bool plain_simulation = false;
 };
 
 // The two random sources: GetRnd is seeded as Randomize seeds it from a

@@ -12,6 +12,7 @@
 #include "gasearch.h"
 #include "messages.h"
 #include "mudel.h"
+#include "packsim.h"
 #include "textnum.h"
 #include "vector.h"
 
@@ -107,7 +108,7 @@ int genetic_main(int argc, char** argv) {
   ResetFsimulDropping();
   set_fsimul_faults_update();
   vects = std::move(result.stored);
-  fsimul();
+  PackSimulator().SimulateAll();
   write_vec(design + ".tst", 0);
 
   uint32_t tested = CountDetected(faults, false);

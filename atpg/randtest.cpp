@@ -5,6 +5,7 @@
 #include "fsimul.h"
 #include "messages.h"
 #include "mudel.h"
+#include "packsim.h"
 #include "randfill.h"
 #include "vector.h"
 
@@ -55,11 +56,16 @@ RandomResult RandomPackages(const RandomParams& params) {
   result.tested = CountDetected(faults, false);
   std::vector<uint32_t> counts(vcount);
   uint32_t failures = 0;
+  PackSimulator sim;
   TextOut("\n\nStarting random test pattern generation\n\n");
   for (uint32_t pkg = 0; pkg < params.packages; ++pkg) {
     FillRandomInputs(functionals, vcount);
-    fsimul();
-    for (uint32_t r = 0; r < vcount; ++r) counts[r] = CountNewFaults(ftable[r], faults);
+    if (params.plain_simulation) {
+      fsimul();
+      for (uint32_t r = 0; r < vcount; ++r) counts[r] = CountNewFaults(ftable[r], faults);
+    } else {
+      sim.Simulate(counts);
+    }
     ExchangeSort(counts, [](size_t i, size_t j) {
       std::swap(vects[i], vects[j]);
       std::swap(ftable[i], ftable[j]);

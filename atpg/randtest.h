@@ -50,6 +50,9 @@ struct RandomParams {
   // Recount every later row in full after a choice, instead of only the
   // nodes whose status changed (the reference form of the same counts).
   bool plain_recount = false;
+  // Simulate each package with the single-fault simulator itself instead of
+  // its word-parallel form (the reference form of the same rows).
+  bool plain_simulation = false;
 };
 
 struct RandomResult {

@@ -1,0 +1,37 @@
+// Word-parallel form of the single-fault simulation that the random and
+// genetic generators run on every package or population: fsimul with fault
+// dropping on and status update off.  All patterns of a package are
+// simulated at once against each fault still missing from the status, 32
+// patterns per word, and the result is turned back into the fault-table rows
+// and graph columns that the single-fault simulator writes, row by row.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class PackSimulator {
+ public:
+  // Prepares the tables of the model in memory; the model must stay as it
+  // is while the object lives.  A model whose nodes read delayed variables
+  // is left to the single-fault simulator itself.
+  PackSimulator();
+  ~PackSimulator();
+  PackSimulator(const PackSimulator&) = delete;
+  PackSimulator& operator=(const PackSimulator&) = delete;
+
+  // What fsimul does with dropping on and update off, over every row of
+  // vects: the graph columns take their fault-free values and ftable row r
+  // the marks of the faults that row r detects among those that faults does
+  // not hold yet.  counts[r] becomes the number of marks of row r, which is
+  // its count of new faults (CountNewFaults) against the status as it is.
+  void Simulate(std::vector<uint32_t>& counts);
+
+  // What fsimul does with dropping off and update on: the graph columns and
+  // every fault-table row as above, for every fault, and each row's marks
+  // merged into faults.
+  void SimulateAll();
+
+ private:
+  struct Tables;
+  std::unique_ptr<Tables> t_;
+};
