@@ -27,23 +27,10 @@ printf "%-10s %-5s %7s %7s %7s %10s %7s %8s %8s %7s\n" circuit level nodes fault
 failed=0
 notes=()
 for f in "${files[@]}"; do
-  [ -f "$f" ] || { echo "$(basename "$f"): no such circuit" >&2; failed=1; continue; }
-  circuit=$(basename "$f" .bench)
-  stem=$(stem_of "$f")_fs
-  bash "$here/fullscan.sh" "$f" >"$stem.bench"
+  fullscan_view "$f" || continue
   for level in macro gate; do
     design=${stem}_$level
-    if ! synth "$bindir" "$stem" $level "$design"; then
-      if accepted_refusal "$stem.bench" "$design.log"; then
-        printf "%-10s %-5s refused by import\n" "$circuit" $level
-        notes+=("$circuit $level: $REFUSAL")
-      else
-        printf "%-10s %-5s import FAILED\n" "$circuit" $level
-        notes+=("$circuit $level: $(tail -n 3 "$design.log" | tr '\n' ' ')")
-        failed=1
-      fi
-      continue
-    fi
+    fullscan_model "$bindir" $level "$design" 10 || continue
     nodes=$(awk '/^STAT#/ { print $2; exit }' "$design.agm")
     t0=$(date +%s.%N)
     "$bindir/generate" -vector_limit "$limit" "$design" >"$design.gen" 2>&1

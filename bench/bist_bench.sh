@@ -73,10 +73,7 @@ printf "$fmt" circuit nodes patterns "bilbo%" secs analyze "cstp%" secs analyze 
 failed=0
 notes=()
 for f in "${files[@]}"; do
-  [ -f "$f" ] || { echo "$(basename "$f"): no such circuit" >&2; failed=1; continue; }
-  circuit=$(basename "$f" .bench)
-  stem=$(stem_of "$f")_fs
-  bash "$here/fullscan.sh" "$f" >"$stem.bench"
+  fullscan_view "$f" || continue
   d=${stem}_m
   if ! synth "$bindir" "$stem" macro "$d"; then
     if accepted_refusal "$stem.bench" "$d.log"; then

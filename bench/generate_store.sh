@@ -43,16 +43,10 @@ printf "%-10s %-5s %7s %-7s %7s %8s %8s %8s %8s  %s\n" circuit level nodes limit
 failed=0
 notes=()
 for f in "${files[@]}"; do
-  [ -f "$f" ] || { echo "$(basename "$f"): no such circuit" >&2; failed=1; continue; }
-  circuit=$(basename "$f" .bench)
-  stem=$(stem_of "$f")_fs
-  bash "$here/fullscan.sh" "$f" >"$stem.bench"
+  fullscan_view "$f" || continue
   for level in macro gate; do
     design=${stem}_$level
-    if ! synth "$bindir" "$stem" $level "$design"; then
-      printf "%-10s %-5s not synthesised\n" "$circuit" $level
-      continue
-    fi
+    fullscan_model "$bindir" $level "$design" 10 || continue
     nodes=$(awk '/^STAT#/ { print $2; exit }' "$design.agm")
     for limit in default 1000000; do
       opts=()

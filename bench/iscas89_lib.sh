@@ -106,3 +106,30 @@ benchmark_folder() {
   src=$(iscas89_dir)
   [ -d "$src" ] || { echo "no benchmark folder $src" >&2; exit 2; }
 }
+
+# Writes the full-scan view of the circuit file as <stem>.bench in the
+# current folder and sets `circuit` (its name) and `stem`; false (with a
+# message and `failed` set) when there is no such file.
+fullscan_view() {  # file.bench
+  [ -f "$1" ] || { echo "$(basename "$1"): no such circuit" >&2; failed=1; return 1; }
+  circuit=$(basename "$1" .bench)
+  stem=$(stem_of "$1")_fs
+  bash "$(dirname "${BASH_SOURCE[0]}")/fullscan.sh" "$1" >"$stem.bench"
+}
+
+# Synthesises <stem>.bench at the level into <design>.agm.  When import
+# fails, prints the circuit's row (a refusal the netlist explains, or a
+# failure, which sets `failed`), keeps the message in `notes` and is false.
+fullscan_model() {  # bindir level design [width of the circuit column]
+  local bindir=$1 level=$2 design=$3 width=${4:-10}
+  synth "$bindir" "$stem" "$level" "$design" && return 0
+  if accepted_refusal "$stem.bench" "$design.log"; then
+    printf "%-${width}s %-5s refused by import\n" "$circuit" "$level"
+    notes+=("$circuit $level: $REFUSAL")
+  else
+    printf "%-${width}s %-5s import FAILED\n" "$circuit" "$level"
+    notes+=("$circuit $level: $(tail -n 3 "$design.log" | tr '\n' ' ')")
+    failed=1
+  fi
+  return 1
+}

@@ -37,17 +37,10 @@ printf "%-10s %-5s %7s %8s %7s %10s %9s %8s %8s %6s\n" circuit level nodes patte
 failed=0
 notes=()
 for f in "${files[@]}"; do
-  [ -f "$f" ] || { echo "$(basename "$f"): no such circuit" >&2; failed=1; continue; }
-  circuit=$(basename "$f" .bench)
-  stem=$(stem_of "$f")_fs
-  bash "$here/fullscan.sh" "$f" >"$stem.bench"
+  fullscan_view "$f" || continue
   for level in macro gate; do
     design=${stem}_$level
-    if ! synth "$bindir" "$stem" $level "$design"; then
-      printf "%-10s %-5s import refused or failed\n" "$circuit" $level
-      notes+=("$circuit $level: $(tail -n 2 "$design.log" | tr '\n' ' ')")
-      continue
-    fi
+    fullscan_model "$bindir" $level "$design" 10 || continue
     nodes=$(awk '/^STAT#/ { print $2; exit }' "$design.agm")
     if ! "$bindir/generate" -fault_table -vector_limit "$limit" "$design" >"$design.gen" 2>&1; then
       printf "%-10s %-5s %7s generate FAILED\n" "$circuit" $level "$nodes"

@@ -70,23 +70,10 @@ failed=0
 notes=()
 timing=()
 for f in "${files[@]}"; do
-  [ -f "$f" ] || { echo "$(basename "$f"): no such circuit" >&2; failed=1; continue; }
-  circuit=$(basename "$f" .bench)
-  stem=$(stem_of "$f")_fs
-  bash "$here/fullscan.sh" "$f" >"$stem.bench"
+  fullscan_view "$f" || continue
   for level in macro gate; do
     d=${stem}_$level
-    if ! synth "$bindir" "$stem" $level "$d"; then
-      if accepted_refusal "$stem.bench" "$d.log"; then
-        printf "%-8s %-5s refused by import\n" "$circuit" $level
-        notes+=("$circuit $level: $REFUSAL")
-      else
-        printf "%-8s %-5s import FAILED\n" "$circuit" $level
-        notes+=("$circuit $level: $(tail -n 3 "$d.log" | tr '\n' ' ')")
-        failed=1
-      fi
-      continue
-    fi
+    fullscan_model "$bindir" $level "$d" 8 || continue
     nodes=$(awk '/^STAT#/ { print $2; exit }' "$d.agm")
     inputs=$(awk '/^STAT#/ { print $8; exit }' "$d.agm")
     line=$(printf "%-8s %-5s %6s %6s |" "$circuit" $level "$nodes" $((2 * nodes)))

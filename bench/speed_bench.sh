@@ -195,23 +195,10 @@ generate_in() {  # dir bindir design tag limited repeat [options]
 }
 
 for f in "${files[@]}"; do
-  [ -f "$f" ] || { echo "$(basename "$f"): no such circuit" >&2; failed=1; continue; }
-  circuit=$(basename "$f" .bench)
-  stem=$(stem_of "$f")_fs
-  bash "$here/fullscan.sh" "$f" >"$stem.bench"
+  fullscan_view "$f" || continue
   for level in macro gate; do
     design=${stem}_$level
-    if ! synth "$bindir" "$stem" $level "$design"; then
-      if accepted_refusal "$stem.bench" "$design.log"; then
-        printf "%-9s %-5s refused by import\n" "$circuit" $level
-        notes+=("$circuit $level: $REFUSAL")
-      else
-        printf "%-9s %-5s import FAILED\n" "$circuit" $level
-        notes+=("$circuit $level: $(tail -n 2 "$design.log" | tr '\n' ' ')")
-        failed=1
-      fi
-      continue
-    fi
+    fullscan_model "$bindir" $level "$design" 9 || continue
     nodes=$(awk '/^STAT#/ { print $2; exit }' "$design.agm")
     rm -rf new ref
     mkdir new ref
