@@ -127,10 +127,10 @@ int generate_main(int argc, char** argv) {
   vcount = vektoreid;
   // The list is written out before the patterns are put in place, so a write
   // error in it keeps the previous pair.
-  if (fflush(redundant_file) != 0 || ferror(redundant_file)) Errors(red_path, "Can't create file", -1);
+  if (fflush(redundant_file) != 0 || ferror(redundant_file)) Errors(red_path, "Can't create output file", -1);
   write_result(design + ".tst");
   redundant_file = nullptr;
-  if (!red.Commit()) Errors(red_path, "Can't create file", -1);
+  if (!red.Commit()) Errors(red_path, "Can't create output file", -1);
   if (end == GenerateEnd::VectorLimit) {
     // The patterns found so far are written; the run still reports failure.
     Warning("Vector limit exceeded", -1);

@@ -126,10 +126,12 @@ void converter::run() {
     normalize();
     decompose();
   }
-  // A library that could not be written completely must not look like one.
+  // A library that could not be written completely must not look like one;
+  // a write that fails after the file was created is reported like every
+  // other program's result file.
   if (!libfile.Commit()) {
     lib = nullptr;
-    Error(errmsg[E_CREATE], -1);
+    Error("Can't create output file", -1);
   }
   lib = nullptr;
   EndProcessing();
