@@ -112,10 +112,10 @@ void netlist::commit() {
   // Every file of the run is written out before any is put in place, so a
   // write error leaves the previous set.
   if (fflush(out.fp()) != 0 || ferror(out.fp())) Errors(outname, "Can't create output file", -1);
-  if (with_names && (fflush(names.fp()) != 0 || ferror(names.fp()))) Errors("LineNames", "cannot create file", -1);
+  if (with_names && (fflush(names.fp()) != 0 || ferror(names.fp()))) Errors("LineNames", "Can't create output file", -1);
   FlushPaths();
   CommitOutput(out, outname);
-  if (with_names && !names.Commit()) Errors("LineNames", "cannot create file", -1);
+  if (with_names && !names.Commit()) Errors("LineNames", "Can't create output file", -1);
   CommitPaths();
 }
 
