@@ -47,17 +47,18 @@ inline void Merge(char& f, char m) {
 
 void pack() {
   uint32_t W = Words();
+  const uint32_t inputs = InpCount;
   for (uint32_t w = 0; w < W; ++w) {
     std::vector<uint32_t>& pv = pvects[w];
-    for (uint32_t k = 0; k < InpCount; ++k) {
-      uint32_t bits = 0;
-      for (uint32_t j = 0; j < 32; ++j) {
-        uint32_t v = 32 * w + j;
-        if (v < vcount && vects[v][k] != 0) bits |= 1u << j;
-      }
-      pv[k] = bits;
-    }
+    std::fill(pv.begin(), pv.begin() + inputs, 0);
     for (uint32_t k = InpCount; k < InpCount + ConCount; ++k) pv[k] = (Vars[k].v_flags & VF_CONST0) ? 0 : ALL;
+  }
+  // Pattern by pattern, each row read in memory order.
+  for (uint32_t v = 0; v < vcount; ++v) {
+    uint32_t* pv = pvects[v / 32].data();
+    const unsigned char* row = vects[v].data();
+    uint32_t bit = 1u << (v % 32);
+    for (uint32_t k = 0; k < inputs; ++k) pv[k] |= row[k] != 0 ? bit : 0;
   }
 }
 
@@ -189,35 +190,47 @@ void npsimul_single(uint32_t* values, uint32_t* dst, unsigned flags, uint32_t fi
 }
 
 void unpack() {
+  // Locals, as the char stores could alias the globals.
+  const uint32_t vars = VarCount;
   for (uint32_t v = 0; v < vcount; ++v) {
-    const std::vector<uint32_t>& pv = pvects[v / 32];
-    uint32_t bit = 1u << (v % 32);
-    std::vector<unsigned char>& row = vects[v];
-    for (uint32_t i = 0; i < VarCount; ++i) row[i] = (pv[i] & bit) ? 1 : 0;
+    const uint32_t* pv = pvects[v / 32].data();
+    uint32_t j = v % 32;
+    unsigned char* row = vects[v].data();
+    for (uint32_t i = 0; i < vars; ++i) row[i] = static_cast<unsigned char>((pv[i] >> j) & 1);
   }
 }
 
-void unpack_faults_one(uint32_t v, std::vector<char>& row, const std::vector<uint32_t>& masks, uint32_t bit) {
-  const std::vector<unsigned char>& values = vects[v];
-  for (uint32_t n = 0; n < NodCount; ++n) {
-    if (!(masks[n] & bit)) {
-      row[n] = 'X';
-      continue;
-    }
-    char m = values[Nods[n].n_var] ? '0' : '1';
-    row[n] = m;
-    Merge(faults[n], m);
-  }
-}
-
+// The table row of a pattern holds at a detected node '0' when the node's
+// variable is 1 there, else '1', and 'X' where nothing is detected.  The
+// status merge depends only on which of the two marks occur at all, so it
+// is taken from the masks, 32 patterns at a time.
 void unpack_faults() {
-  uint32_t W = Words();
-  for (uint32_t w = 0; w < W; ++w)
-    for (uint32_t j = 32; j-- > 0;) {
-      uint32_t v = 32 * w + j;
-      if (v >= vcount) continue;
-      unpack_faults_one(v, ftable[v], pfltvec[w], 1u << j);
+  const uint32_t W = Words(), nodes = NodCount;
+  std::vector<uint32_t> sa0(nodes), sa1(nodes), any0(nodes, 0), any1(nodes, 0);
+  for (uint32_t w = 0; w < W; ++w) {
+    const uint32_t* pv = pvects[w].data();
+    const uint32_t* dst = pfltvec[w].data();
+    uint32_t valid = ValidMask(w);
+    for (uint32_t n = 0; n < nodes; ++n) {
+      uint32_t d = dst[n] & valid, val = pv[Nods[n].n_var];
+      sa0[n] = d & val;
+      sa1[n] = d & ~val;
+      any0[n] |= sa0[n];
+      any1[n] |= sa1[n];
     }
+    uint32_t end = std::min(vcount, 32 * w + 32);
+    for (uint32_t v = 32 * w; v < end; ++v) {
+      uint32_t j = v % 32;
+      char* row = ftable[v].data();
+      // '0' = 'X' - 40, '1' = 'X' - 39; the two masks are disjoint.
+      for (uint32_t n = 0; n < nodes; ++n)
+        row[n] = static_cast<char>('X' - 40 * ((sa0[n] >> j) & 1) - 39 * ((sa1[n] >> j) & 1));
+    }
+  }
+  for (uint32_t n = 0; n < nodes; ++n) {
+    if (any0[n]) Merge(faults[n], '0');
+    if (any1[n]) Merge(faults[n], '1');
+  }
 }
 
 void unpack_fault_stats() {

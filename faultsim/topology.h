@@ -21,6 +21,7 @@ struct Formula {
   int index = 0;            // node formula: its node; previous result: the dominating graph
   std::vector<int32_t> args;  // graph formula: per node the graph it reads when in the cone, else -1
   Formula* next = nullptr;    // link in `graphs` or `prevs`
+  uint32_t slot = 0;          // previous results: its place in the block simulator's saved values
   FormulaKind kind = FormulaKind::Start;
 };
 
