@@ -446,7 +446,7 @@ BlockLoop ChooseBlockLoop() {
   return SimulateBlock;
 }
 
-void unpack() {
+BLOCK_INLINE void UnpackBody() {
   // Locals, as the char stores could alias the globals.
   const uint32_t vars = VarCount;
   for (uint32_t v = 0; v < vcount; ++v) {
@@ -457,11 +457,60 @@ void unpack() {
   }
 }
 
+void UnpackPlain() { UnpackBody(); }
+#if BLOCK_DISPATCH
+__attribute__((target("avx2"))) void UnpackAvx2() { UnpackBody(); }
+#endif
+
+void unpack() {
+#if BLOCK_DISPATCH
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) {
+    UnpackAvx2();
+    return;
+  }
+#endif
+  UnpackPlain();
+}
+
+// Table rows of patterns [v0, v1) of one word from its detection masks at
+// variable value 1 (sa0) and 0 (sa1): '0' = 'X' - 40, '1' = 'X' - 39, the
+// two masks being disjoint.
+BLOCK_INLINE void WriteRowsBody(uint32_t v0, uint32_t v1, const uint32_t* sa0, const uint32_t* sa1, uint32_t nodes) {
+  for (uint32_t v = v0; v < v1; ++v) {
+    uint32_t j = v % 32;
+    char* row = ftable[v].data();
+    for (uint32_t n = 0; n < nodes; ++n)
+      row[n] = static_cast<char>('X' - 40 * ((sa0[n] >> j) & 1) - 39 * ((sa1[n] >> j) & 1));
+  }
+}
+
+void WriteRows(uint32_t v0, uint32_t v1, const uint32_t* sa0, const uint32_t* sa1, uint32_t nodes) {
+  WriteRowsBody(v0, v1, sa0, sa1, nodes);
+}
+#if BLOCK_DISPATCH
+__attribute__((target("avx2"))) void WriteRowsAvx2(uint32_t v0, uint32_t v1, const uint32_t* sa0, const uint32_t* sa1,
+                                                   uint32_t nodes) {
+  WriteRowsBody(v0, v1, sa0, sa1, nodes);
+}
+#endif
+
+using RowWriter = void (*)(uint32_t, uint32_t, const uint32_t*, const uint32_t*, uint32_t);
+
+RowWriter ChooseRowWriter() {
+#if BLOCK_DISPATCH
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) return WriteRowsAvx2;
+#endif
+  return WriteRows;
+}
+
 // The table row of a pattern holds at a detected node '0' when the node's
 // variable is 1 there, else '1', and 'X' where nothing is detected.  The
 // status merge depends only on which of the two marks occur at all, so it
 // is taken from the masks, 32 patterns at a time.
 void unpack_faults() {
+  RowWriter writeRows = ChooseRowWriter();
   const uint32_t W = Words(), nodes = NodCount;
   std::vector<uint32_t> sa0(nodes), sa1(nodes), any0(nodes, 0), any1(nodes, 0);
   for (uint32_t w = 0; w < W; ++w) {
@@ -476,13 +525,7 @@ void unpack_faults() {
       any1[n] |= sa1[n];
     }
     uint32_t end = std::min(vcount, 32 * w + 32);
-    for (uint32_t v = 32 * w; v < end; ++v) {
-      uint32_t j = v % 32;
-      char* row = ftable[v].data();
-      // '0' = 'X' - 40, '1' = 'X' - 39; the two masks are disjoint.
-      for (uint32_t n = 0; n < nodes; ++n)
-        row[n] = static_cast<char>('X' - 40 * ((sa0[n] >> j) & 1) - 39 * ((sa1[n] >> j) & 1));
-    }
+    writeRows(32 * w, end, sa0.data(), sa1.data(), nodes);
   }
   for (uint32_t n = 0; n < nodes; ++n) {
     if (any0[n]) Merge(faults[n], '0');
