@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <unordered_map>
 
 #include "messages.h"
 #include "mudel.h"
@@ -25,14 +24,28 @@ namespace {
 
 const uint32_t NONE = 0xffffffffu;
 
-// The previous results by dominating graph and member, beside the lists in
-// `prevs`, which keep their order.
-std::unordered_map<uint64_t, Formula*> prevIndex;
+// Per member its previous results with their dominating graphs, beside the
+// lists in `prevs`, which keep their order.
+std::vector<std::vector<std::pair<uint32_t, Formula*>>> prevByMember;
+
+void IndexPrev(uint32_t m, uint32_t d, Formula* f) {
+  if (prevByMember.size() <= m) prevByMember.resize(GrpCount);
+  prevByMember[m].emplace_back(d, f);
+}
+
+void UnindexPrev(uint32_t m, uint32_t d) {
+  std::vector<std::pair<uint32_t, Formula*>>& at = prevByMember[m];
+  for (size_t i = 0; i < at.size(); ++i)
+    if (at[i].first == d) {
+      at[i] = at.back();
+      at.pop_back();
+      return;
+    }
+}
 
 // Every reading graph comes after the graph it reads (set by the back references).
 bool readersLater = true;
 
-uint64_t PrevKey(uint32_t m, uint32_t d) { return (static_cast<uint64_t>(d) << 32) | m; }
 
 void FreeList(Formula*& head) {
   while (head != nullptr) {
@@ -66,7 +79,7 @@ void alloc_topology() {
 void free_topology() {
   for (Formula*& f : graphs) FreeList(f);
   for (Formula*& f : prevs) FreeList(f);
-  std::unordered_map<uint64_t, Formula*>().swap(prevIndex);
+  std::vector<std::vector<std::pair<uint32_t, Formula*>>>().swap(prevByMember);
   std::vector<std::vector<Step>>().swap(steps);
   std::vector<uint32_t>().swap(calculations);
   std::vector<Formula>().swap(start);
@@ -142,8 +155,10 @@ Formula* binary_search(uint32_t d, uint32_t m) {
 }
 
 Formula* formula_find_prev(uint32_t m, uint32_t d) {
-  auto it = prevIndex.find(PrevKey(m, d));
-  return it == prevIndex.end() ? nullptr : it->second;
+  if (m >= prevByMember.size()) return nullptr;
+  for (const std::pair<uint32_t, Formula*>& e : prevByMember[m])
+    if (e.first == d) return e.second;
+  return nullptr;
 }
 
 Formula* formula_get_prev_node(uint32_t m, uint32_t d) {
@@ -160,7 +175,7 @@ Formula* formula_get_prev_node(uint32_t m, uint32_t d) {
   f->index = static_cast<int>(d);
   f->next = prevs[d];
   prevs[d] = f;
-  prevIndex.emplace(PrevKey(m, d), f);
+  IndexPrev(m, d, f);
   return f;
 }
 
@@ -460,7 +475,7 @@ void free_topology_slice(uint32_t a) {
         link = &f->next;
       } else {
         *link = f->next;
-        prevIndex.erase(PrevKey(static_cast<uint32_t>(f->member), static_cast<uint32_t>(f->index)));
+        UnindexPrev(static_cast<uint32_t>(f->member), static_cast<uint32_t>(f->index));
         delete f;
       }
     }
