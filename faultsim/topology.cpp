@@ -46,7 +46,6 @@ void UnindexPrev(uint32_t m, uint32_t d) {
 // Every reading graph comes after the graph it reads (set by the back references).
 bool readersLater = true;
 
-
 void FreeList(Formula*& head) {
   while (head != nullptr) {
     Formula* next = head->next;
