@@ -416,8 +416,9 @@ BLOCK_INLINE void SimulateBlockBody(uint32_t w0, uint32_t nw, uint32_t first, ui
     for (Formula* p = prevs[r]; p != nullptr; p = p->next) {
       Block v = p->member < stopMember ? calc[static_cast<uint32_t>(p->member)] : Block{};
       bSaved[p->slot] = v;
-      for (uint32_t l = 0; l < nw; ++l)
-        if (w0 + l < p->history.size()) p->history[w0 + l] = v[l];
+      if (p->history.empty()) continue;
+      uint32_t kept = std::min<uint32_t>(nw, p->history.size() > w0 ? static_cast<uint32_t>(p->history.size()) - w0 : 0);
+      for (uint32_t l = 0; l < kept; ++l) p->history[w0 + l] = v[l];
     }
     StoreDetections(Grps[r].g_beg, Grps[r].g_len, bits, w0, nw);
   }
