@@ -24,23 +24,65 @@ namespace {
 
 const uint32_t NONE = 0xffffffffu;
 
-// Per member its previous results with their dominating graphs, beside the
-// lists in `prevs`, which keep their order.
-std::vector<std::vector<std::pair<uint32_t, Formula*>>> prevByMember;
+// The previous results by member and dominating graph, beside the lists in
+// `prevs`, which keep their order: an open-addressing table with linear
+// probing (key 0 marks a free entry; no key is 0, as no member is graph 0).
+struct PrevEntry {
+  uint64_t key;
+  Formula* formula;
+};
+std::vector<PrevEntry> prevTable;
+size_t prevEntries = 0;
 
-void IndexPrev(uint32_t m, uint32_t d, Formula* f) {
-  if (prevByMember.size() <= m) prevByMember.resize(GrpCount);
-  prevByMember[m].emplace_back(d, f);
+uint64_t PrevKey(uint32_t m, uint32_t d) { return (static_cast<uint64_t>(d) << 32) | m; }
+
+size_t PrevSlot(uint64_t key) {
+  uint64_t h = key * 0x9e3779b97f4a7c15ull;
+  return static_cast<size_t>(h >> 20) & (prevTable.size() - 1);
 }
 
-void UnindexPrev(uint32_t m, uint32_t d) {
-  std::vector<std::pair<uint32_t, Formula*>>& at = prevByMember[m];
-  for (size_t i = 0; i < at.size(); ++i)
-    if (at[i].first == d) {
-      at[i] = at.back();
-      at.pop_back();
-      return;
-    }
+Formula* FindPrev(uint64_t key) {
+  if (prevTable.empty()) return nullptr;
+  for (size_t i = PrevSlot(key);; i = (i + 1) & (prevTable.size() - 1)) {
+    if (prevTable[i].key == key) return prevTable[i].formula;
+    if (prevTable[i].key == 0) return nullptr;
+  }
+}
+
+void InsertPrev(uint64_t key, Formula* f) {
+  if (2 * (prevEntries + 1) > prevTable.size()) {
+    std::vector<PrevEntry> old;
+    old.swap(prevTable);
+    prevTable.assign(std::max<size_t>(1024, 2 * old.size()), PrevEntry{0, nullptr});
+    prevEntries = 0;
+    for (const PrevEntry& e : old)
+      if (e.key != 0) InsertPrev(e.key, e.formula);
+  }
+  size_t i = PrevSlot(key);
+  while (prevTable[i].key != 0) i = (i + 1) & (prevTable.size() - 1);
+  prevTable[i] = PrevEntry{key, f};
+  ++prevEntries;
+}
+
+// Removes a key and moves later entries of its probe run back, so every
+// entry stays reachable from its home slot.
+void ErasePrev(uint64_t key) {
+  if (prevTable.empty()) return;
+  size_t mask = prevTable.size() - 1, i = PrevSlot(key);
+  while (prevTable[i].key != key) {
+    if (prevTable[i].key == 0) return;
+    i = (i + 1) & mask;
+  }
+  for (size_t j = (i + 1) & mask; prevTable[j].key != 0; j = (j + 1) & mask) {
+    size_t home = PrevSlot(prevTable[j].key);
+    // Entry j may fill the hole at i unless its home lies cyclically in (i, j].
+    bool stays = i <= j ? (home > i && home <= j) : (home > i || home <= j);
+    if (stays) continue;
+    prevTable[i] = prevTable[j];
+    i = j;
+  }
+  prevTable[i] = PrevEntry{0, nullptr};
+  --prevEntries;
 }
 
 // Every reading graph comes after the graph it reads (set by the back references).
@@ -78,7 +120,8 @@ void alloc_topology() {
 void free_topology() {
   for (Formula*& f : graphs) FreeList(f);
   for (Formula*& f : prevs) FreeList(f);
-  std::vector<std::vector<std::pair<uint32_t, Formula*>>>().swap(prevByMember);
+  std::vector<PrevEntry>().swap(prevTable);
+  prevEntries = 0;
   std::vector<std::vector<Step>>().swap(steps);
   std::vector<uint32_t>().swap(calculations);
   std::vector<Formula>().swap(start);
@@ -154,10 +197,7 @@ Formula* binary_search(uint32_t d, uint32_t m) {
 }
 
 Formula* formula_find_prev(uint32_t m, uint32_t d) {
-  if (m >= prevByMember.size()) return nullptr;
-  for (const std::pair<uint32_t, Formula*>& e : prevByMember[m])
-    if (e.first == d) return e.second;
-  return nullptr;
+  return FindPrev(PrevKey(m, d));
 }
 
 Formula* formula_get_prev_node(uint32_t m, uint32_t d) {
@@ -174,7 +214,7 @@ Formula* formula_get_prev_node(uint32_t m, uint32_t d) {
   f->index = static_cast<int>(d);
   f->next = prevs[d];
   prevs[d] = f;
-  IndexPrev(m, d, f);
+  InsertPrev(PrevKey(m, d), f);
   return f;
 }
 
@@ -474,7 +514,7 @@ void free_topology_slice(uint32_t a) {
         link = &f->next;
       } else {
         *link = f->next;
-        UnindexPrev(static_cast<uint32_t>(f->member), static_cast<uint32_t>(f->index));
+        ErasePrev(PrevKey(static_cast<uint32_t>(f->member), static_cast<uint32_t>(f->index)));
         delete f;
       }
     }
