@@ -338,65 +338,75 @@ void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
   unsigned flags = s.flags;
   const bool est = flags & BUILD_ESTIMATE;
   const bool keepPrev = flags & BUILD_KEEP_PREV;
-  // The cone: every graph reachable from r through readers, ascending.  A
-  // reader comes after the graph it reads, so one upward sweep over a bit
-  // set meets the cone in order, each graph after all that lead to it.
+  // The cone: every graph reachable from r through readers, ascending, and
+  // per cone graph the dominator of each of its readers.  A graph's own
+  // dominator is known once every cone graph that it reads has been met.
   s.cone.clear();
-  if (!readersLater) {
-    ConeBySearch(s, r);
-  } else {
-  uint64_t* bits = s.coneBits.data();
-  bits[r / 64] |= uint64_t(1) << (r % 64);
-  uint32_t top = r / 64;
-  for (uint32_t wi = r / 64; wi <= top; ++wi) {
-    uint64_t word = bits[wi];
-    while (word != 0) {
-      uint32_t g = wi * 64 + static_cast<uint32_t>(__builtin_ctzll(word));
-      word &= word - 1;
-      s.cone.push_back(g);
-      const RefRange& rr = refsGrps[g];
-      for (uint32_t i = rr.first; i < rr.first + rr.count; ++i) {
-        uint32_t k = refs[i].graph;
-        uint64_t bit = uint64_t(1) << (k % 64);
-        if (k / 64 == wi) {
-          word |= bit & ~bits[wi];  // a later bit of this word
-          bits[wi] |= bit;
-        } else {
-          bits[k / 64] |= bit;
-          if (k / 64 > top) top = k / 64;
-        }
-      }
-    }
-    bits[wi] = 0;
-  }
-  }
   uint32_t count = 0;
-  for (uint32_t g : s.cone) {
+  auto enter = [&](uint32_t g) {  // g's dominator is final: reset its marks
+    s.cone.push_back(g);
     ++count;
     s.removed[g] = 0;
     s.mark[g] = nullptr;
     s.marked[g] = 0;
     if (g == r) s.dominator[g] = 0;
     if (s.dominator[g] >= GrpCount) s.dominator[g] = 0;
-    uint32_t dom = s.dominator[g] ? s.dominator[g] : g;
-    const RefRange& rr = refsGrps[g];
-    for (uint32_t i = rr.first; i < rr.first + rr.count; ++i) {
-      uint32_t k = refs[i].graph, n = refs[i].node;
-      if (s.rootStamp[k] != r) {
-        s.rootStamp[k] = r;
-        s.dominator[k] = 0;
-        s.single[k] = n;
-      } else {
-        s.single[k] = NONE;
+    return s.dominator[g] ? s.dominator[g] : g;
+  };
+  auto reader = [&](uint32_t g, uint32_t dom, const GraphRef& ref) {
+    uint32_t k = ref.graph, n = ref.node;
+    if (s.rootStamp[k] != r) {
+      s.rootStamp[k] = r;
+      s.dominator[k] = 0;
+      s.single[k] = n;
+    } else {
+      s.single[k] = NONE;
+    }
+    s.nodeStamp[n] = r;
+    uint32_t& dk = s.dominator[k];
+    if (g == r)
+      dk = GrpCount;
+    else if (dk == 0)
+      dk = dom;
+    else if (dk != dom)
+      dk = GrpCount;
+  };
+  if (!readersLater) {
+    ConeBySearch(s, r);
+    std::vector<uint32_t> order;
+    order.swap(s.cone);
+    for (uint32_t g : order) {
+      uint32_t dom = enter(g);
+      const RefRange& rr = refsGrps[g];
+      for (uint32_t i = rr.first; i < rr.first + rr.count; ++i) reader(g, dom, refs[i]);
+    }
+  } else {
+    // A reader comes after the graph it reads, so one upward sweep over a
+    // bit set meets the cone in order, each graph after all that lead to it.
+    uint64_t* bits = s.coneBits.data();
+    bits[r / 64] |= uint64_t(1) << (r % 64);
+    uint32_t top = r / 64;
+    for (uint32_t wi = r / 64; wi <= top; ++wi) {
+      uint64_t word = bits[wi];
+      while (word != 0) {
+        uint32_t g = wi * 64 + static_cast<uint32_t>(__builtin_ctzll(word));
+        word &= word - 1;
+        uint32_t dom = enter(g);
+        const RefRange& rr = refsGrps[g];
+        for (uint32_t i = rr.first; i < rr.first + rr.count; ++i) {
+          uint32_t k = refs[i].graph;
+          uint64_t bit = uint64_t(1) << (k % 64);
+          if (k / 64 == wi) {
+            word |= bit & ~bits[wi];  // a later bit of this word
+            bits[wi] |= bit;
+          } else {
+            bits[k / 64] |= bit;
+            if (k / 64 > top) top = k / 64;
+          }
+          reader(g, dom, refs[i]);
+        }
       }
-      s.nodeStamp[n] = r;
-      uint32_t& dk = s.dominator[k];
-      if (g == r)
-        dk = GrpCount;
-      else if (dk == 0)
-        dk = dom;
-      else if (dk != dom)
-        dk = GrpCount;
+      bits[wi] = 0;
     }
   }
   // Pruning: graphs whose change follows from a dominating graph.
