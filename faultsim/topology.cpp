@@ -19,6 +19,7 @@ std::vector<RefRange> refsGrps;
 uint32_t historySize = 0;
 std::vector<uint32_t> estimation;
 bool topologyAllocated = false;
+bool coneSweep = true;
 
 namespace {
 
@@ -371,7 +372,7 @@ void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
     else if (dk != dom)
       dk = GrpCount;
   };
-  if (!readersLater) {
+  if (!readersLater || !coneSweep) {
     ConeBySearch(s, r);
     std::vector<uint32_t> order;
     order.swap(s.cone);

@@ -66,6 +66,12 @@ enum : unsigned {
   BUILD_NO_PRUNING = 8,
 };
 
+// True (the default) collects a root's cone by one upward sweep, which
+// needs every reading graph to come after the graph it reads; false, and
+// any model where that fails, by a depth-first search and a sort.  Both give
+// the same cone.
+extern bool coneSweep;
+
 // Number of internal (non-output) graphs: the roots.
 uint32_t InternalGraphs();
 
