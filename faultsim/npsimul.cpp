@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
+#include <memory>
+#include <new>
 
 #include "messages.h"
 #include "mudel.h"
@@ -21,6 +24,7 @@ int droppedGraphsCount = 0;
 
 std::vector<uint64_t> FaultStats0, FaultStats1;
 bool formulaShortcut = true;
+bool formulaBlocks = true;
 
 using namespace mega;
 
@@ -47,17 +51,18 @@ inline void Merge(char& f, char m) {
 
 void pack() {
   uint32_t W = Words();
+  const uint32_t inputs = InpCount;
   for (uint32_t w = 0; w < W; ++w) {
     std::vector<uint32_t>& pv = pvects[w];
-    for (uint32_t k = 0; k < InpCount; ++k) {
-      uint32_t bits = 0;
-      for (uint32_t j = 0; j < 32; ++j) {
-        uint32_t v = 32 * w + j;
-        if (v < vcount && vects[v][k] != 0) bits |= 1u << j;
-      }
-      pv[k] = bits;
-    }
+    std::fill(pv.begin(), pv.begin() + inputs, 0);
     for (uint32_t k = InpCount; k < InpCount + ConCount; ++k) pv[k] = (Vars[k].v_flags & VF_CONST0) ? 0 : ALL;
+  }
+  // Pattern by pattern, each row read in memory order.
+  for (uint32_t v = 0; v < vcount; ++v) {
+    uint32_t* pv = pvects[v / 32].data();
+    const unsigned char* row = vects[v].data();
+    uint32_t bit = 1u << (v % 32);
+    for (uint32_t k = 0; k < inputs; ++k) pv[k] |= row[k] != 0 ? bit : 0;
   }
 }
 
@@ -188,36 +193,345 @@ void npsimul_single(uint32_t* values, uint32_t* dst, unsigned flags, uint32_t fi
   }
 }
 
-void unpack() {
+// The block form: kLanes words of a packet at once, one lane per word.
+// Every operation is lane-wise and a root's list is followed as long as any
+// lane has a change left to spread (the formulas of a lane whose changes
+// ended give 0 there), so each lane gets exactly the masks of its word.
+constexpr uint32_t kLanes = 16;
+typedef uint32_t Block __attribute__((vector_size(4 * kLanes)));
+
+// The block loop is compiled once per instruction set and chosen at run
+// time; its helpers are inlined into each copy.  Every copy computes the
+// same bits.
+#define BLOCK_INLINE inline __attribute__((always_inline))
+#if defined(__x86_64__) && defined(__GNUC__)
+#define BLOCK_DISPATCH 1
+#else
+#define BLOCK_DISPATCH 0
+#endif
+
+BLOCK_INLINE bool Any(const Block& b) {
+  uint64_t w[kLanes / 2];
+  memcpy(w, &b, sizeof w);
+  uint64_t r = 0;
+  for (uint64_t x : w) r |= x;
+  return r != 0;
+}
+
+// Blocks on 64-byte boundaries, as the widest instruction set loads them.
+class Blocks {
+ public:
+  void assign(size_t n) {
+    p_.reset(static_cast<Block*>(::operator new(std::max<size_t>(n, 1) * sizeof(Block), std::align_val_t(64))));
+    memset(static_cast<void*>(p_.get()), 0, std::max<size_t>(n, 1) * sizeof(Block));
+  }
+  void clear() { p_.reset(); }
+  Block* data() { return p_.get(); }
+  Block& operator[](size_t i) { return p_.get()[i]; }
+
+ private:
+  struct Free {
+    void operator()(Block* p) const { ::operator delete(p, std::align_val_t(64)); }
+  };
+  std::unique_ptr<Block, Free> p_;
+};
+
+// A node with its successors as places in a graph's slots: slot len holds
+// all ones (the walk ends with 1), slot len + 1 all zeros.
+struct BlockNode {
+  uint32_t var;
+  uint32_t inv;  // all ones for an inverted node
+  uint32_t one, zero;
+};
+
+std::vector<BlockNode> bnodes;
+Blocks bValues;  // per variable
+Blocks bV, bS;   // per node: value of its variable as tested, sensitivity
+Blocks bCalc;    // per graph: change mask for the root in hand
+Blocks bSaved;   // per previous result (its slot): the change saved at its dominating graph
+Blocks bD, bL;   // slots of one graph
+uint32_t bSlots = 0;
+
+void PrepareBlocks() {
+  bnodes.resize(NodCount);
+  uint32_t M = 1;
+  for (uint32_t g = 0; g < GrpCount; ++g) {
+    uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
+    M = std::max(M, n);
+    for (uint32_t k = b; k < b + n; ++k) {
+      const NodRec& nd = Nods[k];
+      bnodes[k] = BlockNode{nd.n_var, (nd.n_flags & 1) ? ALL : 0u, nd.n_dst[1] ? nd.n_dst[1] : n,
+                            nd.n_dst[0] ? nd.n_dst[0] : n + 1};
+    }
+  }
+  bValues.assign(VarCount);
+  bV.assign(NodCount);
+  bS.assign(NodCount);
+  bCalc.assign(GrpCount);
+  bD.assign(M + 2);
+  bL.assign(M + 2);
+  bSlots = 0;
+}
+
+void FreeBlocks() {
+  std::vector<BlockNode>().swap(bnodes);
+  for (Blocks* b : {&bValues, &bV, &bS, &bCalc, &bSaved, &bD, &bL}) b->clear();
+  bSlots = 0;
+}
+
+// Numbers the previous results kept now, for their saved blocks.
+void NumberPrevs() {
+  uint32_t count = 0;
+  for (Formula* head : prevs)
+    for (Formula* p = head; p != nullptr; p = p->next) p->slot = count++;
+  if (count > bSlots || bSaved.data() == nullptr) {
+    bSaved.assign(count);
+    bSlots = count;
+  }
+}
+
+// Results go through a reference: a block-sized return value would change
+// the calling convention between the instruction sets.
+BLOCK_INLINE void EvalGraphFormula(const Formula* f, Block& out) {
+  uint32_t m = static_cast<uint32_t>(f->member);
+  uint32_t b = Grps[m].g_beg, n = Grps[m].g_len;
+  const int32_t* args = f->args.data();
+  const Block* calc = bCalc.data();
+  Block any{};
+  for (uint32_t i = 0; i < n; ++i)
+    if (args[i] >= 0) any |= calc[args[i]];
+  if (!Any(any)) {
+    out = Block{};
+    return;
+  }
+  const BlockNode* nd = bnodes.data() + b;
+  const Block* V = bV.data() + b;
+  Block* D = bD.data();
+  D[n] = ~Block{};
+  D[n + 1] = Block{};
+  for (uint32_t i = n; i-- > 0;) {
+    Block v = V[i];
+    if (args[i] >= 0) v ^= calc[args[i]];
+    Block zero = D[nd[i].zero];
+    D[i] = zero ^ (v & (D[nd[i].one] ^ zero));
+  }
+  out = D[0] ^ bValues[GraphVar(m)];
+}
+
+BLOCK_INLINE void EvalFormula(const Formula* f, uint32_t w0, uint32_t nw, Block& out) {
+  switch (f->kind) {
+    case FormulaKind::Node:
+      out = bCalc[static_cast<uint32_t>(f->source)] & bS[static_cast<uint32_t>(f->index)];
+      return;
+    case FormulaKind::Prev: {
+      Block saved = bSaved[f->slot];
+      if (!f->history.empty())
+        for (uint32_t l = 0; l < nw; ++l)
+          if (w0 + l < f->history.size()) saved[l] = f->history[w0 + l];
+      out = bCalc[static_cast<uint32_t>(f->source)] & saved;
+      return;
+    }
+    case FormulaKind::Graph:
+      EvalGraphFormula(f, out);
+      return;
+    case FormulaKind::Start:
+      break;
+  }
+  out = ~Block{};
+}
+
+// Detection masks of nodes [b, b + n): the sensitivity within `observed`.
+BLOCK_INLINE void StoreDetections(uint32_t b, uint32_t n, const Block& observed, uint32_t w0, uint32_t nw) {
+  if (!Any(observed)) return;  // the masks were cleared with the packet
+  for (uint32_t k = b; k < b + n; ++k) {
+    Block d = bS[k] & observed;
+    for (uint32_t l = 0; l < nw; ++l) pfltvec[w0 + l][k] = d[l];
+  }
+}
+
+BLOCK_INLINE void SimulateBlockBody(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last) {
+  const uint32_t fixed = InpCount + ConCount;
+  Block* values = bValues.data();
+  for (uint32_t i = 0; i < fixed; ++i) {
+    Block b{};
+    for (uint32_t l = 0; l < nw; ++l) b[l] = pvects[w0 + l][i];
+    values[i] = b;
+  }
+  Block valid{};
+  for (uint32_t l = 0; l < nw; ++l) valid[l] = ValidMask(w0 + l);
+  // Fault-free pass: values, node values, reach and sensitivity.
+  Block* D = bD.data();
+  Block* L = bL.data();
+  for (uint32_t g = 0; g < GrpCount; ++g) {
+    uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
+    const BlockNode* nd = bnodes.data() + b;
+    Block* V = bV.data() + b;
+    D[n] = ~Block{};
+    D[n + 1] = Block{};
+    for (uint32_t i = n; i-- > 0;) {
+      Block v = values[nd[i].var] ^ nd[i].inv;
+      V[i] = v;
+      Block zero = D[nd[i].zero];
+      D[i] = zero ^ (v & (D[nd[i].one] ^ zero));
+    }
+    values[GraphVar(g)] = D[0];
+    L[0] = ~Block{};
+    for (uint32_t i = 1; i < n + 2; ++i) L[i] = Block{};
+    Block* S = bS.data() + b;
+    for (uint32_t i = 0; i < n; ++i) {
+      Block v = V[i];
+      L[nd[i].one] |= v & L[i];  // slots n and n + 1 gather what leaves the graph: unused
+      L[nd[i].zero] |= ~v & L[i];
+      S[i] = L[i] & (D[nd[i].one] ^ D[nd[i].zero]) & valid;
+    }
+  }
+  for (uint32_t l = 0; l < nw; ++l) {
+    uint32_t* pv = pvects[w0 + l].data();
+    for (uint32_t i = fixed; i < VarCount; ++i) pv[i] = values[i][l];
+  }
+  // Output graphs: every change of theirs is observed.
+  for (uint32_t g = GrpCount - OutCount; g < GrpCount; ++g) StoreDetections(Grps[g].g_beg, Grps[g].g_len, ~Block{}, w0, nw);
+  if (last + 1 <= first) return;
+  Block* calc = bCalc.data();
+  for (uint32_t r = last + 1; r-- > first;) {
+    const std::vector<Step>& list = steps[r];
+    calc[r] = ~Block{};
+    Block bits{};
+    size_t i = 1, size = list.size();
+    uint32_t reach = size ? list[0].lastUse : 0;
+    for (; i < size; ++i) {
+      if (formulaShortcut && i > reach) break;
+      const Step& st = list[i];
+      const Formula* f = st.formula;
+      uint32_t m = static_cast<uint32_t>(f->member);
+      Block& c = calc[m];
+      EvalFormula(f, w0, nw, c);
+      if (Any(c)) {
+        if (st.lastUse > reach) reach = st.lastUse;
+        if (IsOutputGraph(m)) bits |= c;
+      }
+    }
+    // Members from the stop on did not change.
+    int stopMember = i < size ? list[i].formula->member : INT_MAX;
+    for (Formula* p = prevs[r]; p != nullptr; p = p->next) {
+      Block v = p->member < stopMember ? calc[static_cast<uint32_t>(p->member)] : Block{};
+      bSaved[p->slot] = v;
+      if (p->history.empty()) continue;
+      uint32_t kept = std::min<uint32_t>(nw, p->history.size() > w0 ? static_cast<uint32_t>(p->history.size()) - w0 : 0);
+      for (uint32_t l = 0; l < kept; ++l) p->history[w0 + l] = v[l];
+    }
+    StoreDetections(Grps[r].g_beg, Grps[r].g_len, bits, w0, nw);
+  }
+}
+
+void SimulateBlock(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last) {
+  SimulateBlockBody(w0, nw, first, last);
+}
+#if BLOCK_DISPATCH
+__attribute__((target("avx2"))) void SimulateBlockAvx2(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last) {
+  SimulateBlockBody(w0, nw, first, last);
+}
+__attribute__((target("avx512f"))) void SimulateBlockAvx512(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last) {
+  SimulateBlockBody(w0, nw, first, last);
+}
+#endif
+
+using BlockLoop = void (*)(uint32_t, uint32_t, uint32_t, uint32_t);
+
+BlockLoop ChooseBlockLoop() {
+#if BLOCK_DISPATCH
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx512f")) return SimulateBlockAvx512;
+  if (__builtin_cpu_supports("avx2")) return SimulateBlockAvx2;
+#endif
+  return SimulateBlock;
+}
+
+BLOCK_INLINE void UnpackBody() {
+  // Locals, as the char stores could alias the globals.
+  const uint32_t vars = VarCount;
   for (uint32_t v = 0; v < vcount; ++v) {
-    const std::vector<uint32_t>& pv = pvects[v / 32];
-    uint32_t bit = 1u << (v % 32);
-    std::vector<unsigned char>& row = vects[v];
-    for (uint32_t i = 0; i < VarCount; ++i) row[i] = (pv[i] & bit) ? 1 : 0;
+    const uint32_t* pv = pvects[v / 32].data();
+    uint32_t j = v % 32;
+    unsigned char* row = vects[v].data();
+    for (uint32_t i = 0; i < vars; ++i) row[i] = static_cast<unsigned char>((pv[i] >> j) & 1);
   }
 }
 
-void unpack_faults_one(uint32_t v, std::vector<char>& row, const std::vector<uint32_t>& masks, uint32_t bit) {
-  const std::vector<unsigned char>& values = vects[v];
-  for (uint32_t n = 0; n < NodCount; ++n) {
-    if (!(masks[n] & bit)) {
-      row[n] = 'X';
-      continue;
-    }
-    char m = values[Nods[n].n_var] ? '0' : '1';
-    row[n] = m;
-    Merge(faults[n], m);
+void UnpackPlain() { UnpackBody(); }
+#if BLOCK_DISPATCH
+__attribute__((target("avx2"))) void UnpackAvx2() { UnpackBody(); }
+#endif
+
+void unpack() {
+#if BLOCK_DISPATCH
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) {
+    UnpackAvx2();
+    return;
+  }
+#endif
+  UnpackPlain();
+}
+
+// Table rows of patterns [v0, v1) of one word from its detection masks at
+// variable value 1 (sa0) and 0 (sa1): '0' = 'X' - 40, '1' = 'X' - 39, the
+// two masks being disjoint.
+BLOCK_INLINE void WriteRowsBody(uint32_t v0, uint32_t v1, const uint32_t* sa0, const uint32_t* sa1, uint32_t nodes) {
+  for (uint32_t v = v0; v < v1; ++v) {
+    uint32_t j = v % 32;
+    char* row = ftable[v].data();
+    for (uint32_t n = 0; n < nodes; ++n)
+      row[n] = static_cast<char>('X' - 40 * ((sa0[n] >> j) & 1) - 39 * ((sa1[n] >> j) & 1));
   }
 }
 
+void WriteRows(uint32_t v0, uint32_t v1, const uint32_t* sa0, const uint32_t* sa1, uint32_t nodes) {
+  WriteRowsBody(v0, v1, sa0, sa1, nodes);
+}
+#if BLOCK_DISPATCH
+__attribute__((target("avx2"))) void WriteRowsAvx2(uint32_t v0, uint32_t v1, const uint32_t* sa0, const uint32_t* sa1,
+                                                   uint32_t nodes) {
+  WriteRowsBody(v0, v1, sa0, sa1, nodes);
+}
+#endif
+
+using RowWriter = void (*)(uint32_t, uint32_t, const uint32_t*, const uint32_t*, uint32_t);
+
+RowWriter ChooseRowWriter() {
+#if BLOCK_DISPATCH
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) return WriteRowsAvx2;
+#endif
+  return WriteRows;
+}
+
+// The table row of a pattern holds at a detected node '0' when the node's
+// variable is 1 there, else '1', and 'X' where nothing is detected.  The
+// status merge depends only on which of the two marks occur at all, so it
+// is taken from the masks, 32 patterns at a time.
 void unpack_faults() {
-  uint32_t W = Words();
-  for (uint32_t w = 0; w < W; ++w)
-    for (uint32_t j = 32; j-- > 0;) {
-      uint32_t v = 32 * w + j;
-      if (v >= vcount) continue;
-      unpack_faults_one(v, ftable[v], pfltvec[w], 1u << j);
+  RowWriter writeRows = ChooseRowWriter();
+  const uint32_t W = Words(), nodes = NodCount;
+  std::vector<uint32_t> sa0(nodes), sa1(nodes), any0(nodes, 0), any1(nodes, 0);
+  for (uint32_t w = 0; w < W; ++w) {
+    const uint32_t* pv = pvects[w].data();
+    const uint32_t* dst = pfltvec[w].data();
+    uint32_t valid = ValidMask(w);
+    for (uint32_t n = 0; n < nodes; ++n) {
+      uint32_t d = dst[n] & valid, val = pv[Nods[n].n_var];
+      sa0[n] = d & val;
+      sa1[n] = d & ~val;
+      any0[n] |= sa0[n];
+      any1[n] |= sa1[n];
     }
+    uint32_t end = std::min(vcount, 32 * w + 32);
+    writeRows(32 * w, end, sa0.data(), sa1.data(), nodes);
+  }
+  for (uint32_t n = 0; n < nodes; ++n) {
+    if (any0[n]) Merge(faults[n], '0');
+    if (any1[n]) Merge(faults[n], '1');
+  }
 }
 
 void unpack_fault_stats() {
@@ -271,6 +585,7 @@ void alloc_npsimul(unsigned flags) {
   droppedGraphsCount = 0;
   FaultStats0.assign(NodCount, 0);
   FaultStats1.assign(NodCount, 0);
+  PrepareBlocks();
   uint32_t lastPacket = vcount ? vcount - 32 * (W - 1) : 0;
   TextOut(Format("vcount = %u, packets_count = %u, unit_size %u, packet_length = %u, last_packet = %u", vcount, W, 4u,
                  32u, lastPacket));
@@ -283,6 +598,7 @@ void free_npsimul() {
   std::vector<int>().swap(droppedGraphs);
   std::vector<uint64_t>().swap(FaultStats0);
   std::vector<uint64_t>().swap(FaultStats1);
+  FreeBlocks();
 }
 
 void npsimul_ext(unsigned flags, uint32_t first, uint32_t last) {
@@ -301,7 +617,13 @@ void npsimul_ext(unsigned flags, uint32_t first, uint32_t last) {
       droppedGraphsCount = 0;
     }
   }
-  for (uint32_t w = 0; w < W; ++w) npsimul_single(pvects[w].data(), pfltvec[w].data(), flags, first, last, w);
+  if (formulaBlocks && !(flags & SIM_DROP)) {
+    NumberPrevs();
+    BlockLoop simulate = ChooseBlockLoop();
+    for (uint32_t w0 = 0; w0 < W; w0 += kLanes) simulate(w0, std::min(kLanes, W - w0), first, last);
+  } else {
+    for (uint32_t w = 0; w < W; ++w) npsimul_single(pvects[w].data(), pfltvec[w].data(), flags, first, last, w);
+  }
   if (!lastSlice) return;
   unpack();
   if (flags & SIM_STATS)

@@ -33,6 +33,11 @@ enum : unsigned {
 // root's list once no change is left to spread.  Both give the same masks.
 extern bool formulaShortcut;
 
+// True (the default) simulates the words of a packet in blocks, several at
+// once, wherever no word depends on an earlier one (every mode but
+// dropping); false takes word by word.  Both give the same masks.
+extern bool formulaBlocks;
+
 void alloc_npsimul(unsigned flags);
 void free_npsimul();
 void npsimul_ext(unsigned flags, uint32_t first, uint32_t last);

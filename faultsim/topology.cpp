@@ -19,10 +19,75 @@ std::vector<RefRange> refsGrps;
 uint32_t historySize = 0;
 std::vector<uint32_t> estimation;
 bool topologyAllocated = false;
+bool coneSweep = true;
 
 namespace {
 
 const uint32_t NONE = 0xffffffffu;
+
+// The previous results by member and dominating graph, beside the lists in
+// `prevs`, which keep their order: an open-addressing table with linear
+// probing (key 0 marks a free entry; no key is 0, as no member is graph 0).
+struct PrevEntry {
+  uint64_t key;
+  Formula* formula;
+};
+std::vector<PrevEntry> prevTable;
+size_t prevEntries = 0;
+
+uint64_t PrevKey(uint32_t m, uint32_t d) { return (static_cast<uint64_t>(d) << 32) | m; }
+
+size_t PrevSlot(uint64_t key) {
+  uint64_t h = key * 0x9e3779b97f4a7c15ull;
+  return static_cast<size_t>(h >> 20) & (prevTable.size() - 1);
+}
+
+Formula* FindPrev(uint64_t key) {
+  if (prevTable.empty()) return nullptr;
+  for (size_t i = PrevSlot(key);; i = (i + 1) & (prevTable.size() - 1)) {
+    if (prevTable[i].key == key) return prevTable[i].formula;
+    if (prevTable[i].key == 0) return nullptr;
+  }
+}
+
+void InsertPrev(uint64_t key, Formula* f) {
+  if (2 * (prevEntries + 1) > prevTable.size()) {
+    std::vector<PrevEntry> old;
+    old.swap(prevTable);
+    prevTable.assign(std::max<size_t>(1024, 2 * old.size()), PrevEntry{0, nullptr});
+    prevEntries = 0;
+    for (const PrevEntry& e : old)
+      if (e.key != 0) InsertPrev(e.key, e.formula);
+  }
+  size_t i = PrevSlot(key);
+  while (prevTable[i].key != 0) i = (i + 1) & (prevTable.size() - 1);
+  prevTable[i] = PrevEntry{key, f};
+  ++prevEntries;
+}
+
+// Removes a key and moves later entries of its probe run back, so every
+// entry stays reachable from its home slot.
+void ErasePrev(uint64_t key) {
+  if (prevTable.empty()) return;
+  size_t mask = prevTable.size() - 1, i = PrevSlot(key);
+  while (prevTable[i].key != key) {
+    if (prevTable[i].key == 0) return;
+    i = (i + 1) & mask;
+  }
+  for (size_t j = (i + 1) & mask; prevTable[j].key != 0; j = (j + 1) & mask) {
+    size_t home = PrevSlot(prevTable[j].key);
+    // Entry j may fill the hole at i unless its home lies cyclically in (i, j].
+    bool stays = i <= j ? (home > i && home <= j) : (home > i || home <= j);
+    if (stays) continue;
+    prevTable[i] = prevTable[j];
+    i = j;
+  }
+  prevTable[i] = PrevEntry{0, nullptr};
+  --prevEntries;
+}
+
+// Every reading graph comes after the graph it reads (set by the back references).
+bool readersLater = true;
 
 void FreeList(Formula*& head) {
   while (head != nullptr) {
@@ -56,6 +121,8 @@ void alloc_topology() {
 void free_topology() {
   for (Formula*& f : graphs) FreeList(f);
   for (Formula*& f : prevs) FreeList(f);
+  std::vector<PrevEntry>().swap(prevTable);
+  prevEntries = 0;
   std::vector<std::vector<Step>>().swap(steps);
   std::vector<uint32_t>().swap(calculations);
   std::vector<Formula>().swap(start);
@@ -80,12 +147,14 @@ void back_references_build() {
     sum += r.count;
   }
   refs.assign(sum, GraphRef{0, 0});
+  readersLater = true;
   std::vector<uint32_t> fill(GrpCount, 0);
   for (uint32_t k = GrpCount; k-- > 0;) {
     for (uint32_t n = Grps[k].g_beg; n < Grps[k].g_beg + Grps[k].g_len; ++n) {
       uint32_t g = ReadGraph(n);
       if (g == NONE || g >= GrpCount) continue;
       refs[refsGrps[g].first + fill[g]++] = GraphRef{k, n};
+      if (k <= g) readersLater = false;
     }
   }
   // Ascending reading graph; the nodes of one reader keep their order.
@@ -106,9 +175,9 @@ struct BuildState {
   std::vector<unsigned char> marked; // per graph: marked (estimate mode has no formula)
   std::vector<uint32_t> dominator;   // per graph: 0 none, GrpCount several
   std::vector<unsigned char> removed;
-  std::vector<uint32_t> visit;       // per graph: cone collection stamp
+  std::vector<uint64_t> coneBits;    // per graph a bit: in the cone being collected
   std::vector<uint32_t> cone;        // the root's cone, ascending
-  std::vector<uint32_t> stack;
+  std::vector<uint32_t> listPos;     // per graph: its position in the list being built
 };
 
 Formula* binary_search(uint32_t d, uint32_t m) {
@@ -129,9 +198,7 @@ Formula* binary_search(uint32_t d, uint32_t m) {
 }
 
 Formula* formula_find_prev(uint32_t m, uint32_t d) {
-  for (Formula* f = prevs[d]; f != nullptr; f = f->next)
-    if (f->member == static_cast<int>(m)) return f;
-  return nullptr;
+  return FindPrev(PrevKey(m, d));
 }
 
 Formula* formula_get_prev_node(uint32_t m, uint32_t d) {
@@ -148,6 +215,7 @@ Formula* formula_get_prev_node(uint32_t m, uint32_t d) {
   f->index = static_cast<int>(d);
   f->next = prevs[d];
   prevs[d] = f;
+  InsertPrev(PrevKey(m, d), f);
   return f;
 }
 
@@ -224,18 +292,16 @@ void markUsed(BuildState& s, uint32_t r) {
 }
 
 // Last position of the list that reads each member's change mask.
-void SetLastUses(std::vector<Step>& list) {
-  std::vector<std::pair<uint32_t, uint32_t>> pos;  // (graph, position), sorted by graph
-  pos.reserve(list.size());
+void SetLastUses(BuildState& s, std::vector<Step>& list) {
+  // Members are distinct: each graph's position in this list.
   for (uint32_t i = 0; i < list.size(); ++i) {
     list[i].lastUse = 0;
-    pos.emplace_back(static_cast<uint32_t>(list[i].formula->member), i);
+    s.listPos[static_cast<uint32_t>(list[i].formula->member)] = i;
   }
-  // Members ascend along the list, so the positions are sorted already.
   auto use = [&](int g, uint32_t at) {
     if (g < 0) return;
-    auto it = std::lower_bound(pos.begin(), pos.end(), std::make_pair(static_cast<uint32_t>(g), 0u));
-    if (it != pos.end() && it->first == static_cast<uint32_t>(g)) list[it->second].lastUse = at;
+    uint32_t p = s.listPos[static_cast<uint32_t>(g)];
+    if (p < list.size() && list[p].formula->member == g) list[p].lastUse = at;
   };
   for (uint32_t i = 1; i < list.size(); ++i) {
     const Formula* f = list[i].formula;
@@ -247,56 +313,101 @@ void SetLastUses(std::vector<Step>& list) {
   }
 }
 
-void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
-  unsigned flags = s.flags;
-  const bool est = flags & BUILD_ESTIMATE;
-  const bool keepPrev = flags & BUILD_KEEP_PREV;
-  // The cone: every graph reachable from r through readers, ascending.
-  s.cone.clear();
-  s.stack.clear();
-  s.stack.push_back(r);
-  s.visit[r] = r;
-  while (!s.stack.empty()) {
-    uint32_t g = s.stack.back();
-    s.stack.pop_back();
+// The cone by a depth-first search and a sort, for models where a graph may
+// read a graph that does not come before it.
+void ConeBySearch(BuildState& s, uint32_t r) {
+  std::vector<uint32_t> stack{r};
+  std::vector<unsigned char> seen(GrpCount, 0);
+  seen[r] = 1;
+  while (!stack.empty()) {
+    uint32_t g = stack.back();
+    stack.pop_back();
     s.cone.push_back(g);
     const RefRange& rr = refsGrps[g];
     for (uint32_t i = rr.first; i < rr.first + rr.count; ++i) {
       uint32_t k = refs[i].graph;
-      if (s.visit[k] != r) {
-        s.visit[k] = r;
-        s.stack.push_back(k);
+      if (!seen[k]) {
+        seen[k] = 1;
+        stack.push_back(k);
       }
     }
   }
   std::sort(s.cone.begin(), s.cone.end());
+}
+
+void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
+  unsigned flags = s.flags;
+  const bool est = flags & BUILD_ESTIMATE;
+  const bool keepPrev = flags & BUILD_KEEP_PREV;
+  // The cone: every graph reachable from r through readers, ascending, and
+  // per cone graph the dominator of each of its readers.  A graph's own
+  // dominator is known once every cone graph that it reads has been met.
+  s.cone.clear();
   uint32_t count = 0;
-  for (uint32_t g : s.cone) {
+  auto enter = [&](uint32_t g) {  // g's dominator is final: reset its marks
+    s.cone.push_back(g);
     ++count;
     s.removed[g] = 0;
     s.mark[g] = nullptr;
     s.marked[g] = 0;
     if (g == r) s.dominator[g] = 0;
     if (s.dominator[g] >= GrpCount) s.dominator[g] = 0;
-    uint32_t dom = s.dominator[g] ? s.dominator[g] : g;
-    const RefRange& rr = refsGrps[g];
-    for (uint32_t i = rr.first; i < rr.first + rr.count; ++i) {
-      uint32_t k = refs[i].graph, n = refs[i].node;
-      if (s.rootStamp[k] != r) {
-        s.rootStamp[k] = r;
-        s.dominator[k] = 0;
-        s.single[k] = n;
-      } else {
-        s.single[k] = NONE;
+    return s.dominator[g] ? s.dominator[g] : g;
+  };
+  auto reader = [&](uint32_t g, uint32_t dom, const GraphRef& ref) {
+    uint32_t k = ref.graph, n = ref.node;
+    if (s.rootStamp[k] != r) {
+      s.rootStamp[k] = r;
+      s.dominator[k] = 0;
+      s.single[k] = n;
+    } else {
+      s.single[k] = NONE;
+    }
+    s.nodeStamp[n] = r;
+    uint32_t& dk = s.dominator[k];
+    if (g == r)
+      dk = GrpCount;
+    else if (dk == 0)
+      dk = dom;
+    else if (dk != dom)
+      dk = GrpCount;
+  };
+  if (!readersLater || !coneSweep) {
+    ConeBySearch(s, r);
+    std::vector<uint32_t> order;
+    order.swap(s.cone);
+    for (uint32_t g : order) {
+      uint32_t dom = enter(g);
+      const RefRange& rr = refsGrps[g];
+      for (uint32_t i = rr.first; i < rr.first + rr.count; ++i) reader(g, dom, refs[i]);
+    }
+  } else {
+    // A reader comes after the graph it reads, so one upward sweep over a
+    // bit set meets the cone in order, each graph after all that lead to it.
+    uint64_t* bits = s.coneBits.data();
+    bits[r / 64] |= uint64_t(1) << (r % 64);
+    uint32_t top = r / 64;
+    for (uint32_t wi = r / 64; wi <= top; ++wi) {
+      uint64_t word = bits[wi];
+      while (word != 0) {
+        uint32_t g = wi * 64 + static_cast<uint32_t>(__builtin_ctzll(word));
+        word &= word - 1;
+        uint32_t dom = enter(g);
+        const RefRange& rr = refsGrps[g];
+        for (uint32_t i = rr.first; i < rr.first + rr.count; ++i) {
+          uint32_t k = refs[i].graph;
+          uint64_t bit = uint64_t(1) << (k % 64);
+          if (k / 64 == wi) {
+            word |= bit & ~bits[wi];  // a later bit of this word
+            bits[wi] |= bit;
+          } else {
+            bits[k / 64] |= bit;
+            if (k / 64 > top) top = k / 64;
+          }
+          reader(g, dom, refs[i]);
+        }
       }
-      s.nodeStamp[n] = r;
-      uint32_t& dk = s.dominator[k];
-      if (g == r)
-        dk = GrpCount;
-      else if (dk == 0)
-        dk = dom;
-      else if (dk != dom)
-        dk = GrpCount;
+      bits[wi] = 0;
     }
   }
   // Pruning: graphs whose change follows from a dominating graph.
@@ -367,7 +478,7 @@ void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
     }
     list.push_back(Step{f, 0});
   }
-  SetLastUses(list);
+  SetLastUses(s, list);
 }
 
 }  // namespace
@@ -392,7 +503,8 @@ void topology_build_ext(unsigned flags, uint32_t first, uint32_t last, uint32_t 
   s.marked.assign(GrpCount, 0);
   s.dominator.assign(GrpCount, 0);
   s.removed.assign(GrpCount, 0);
-  s.visit.assign(GrpCount, NONE);
+  s.coneBits.assign(GrpCount / 64 + 1, 0);
+  s.listPos.assign(GrpCount, 0);
   for (uint32_t r = last + 1; r-- > low;) {
     if (r % 32768 == 32767)
       TextOut(Format(" %.2f%%", static_cast<double>(100 - static_cast<uint64_t>(r) * 100 / internal)));
@@ -413,6 +525,7 @@ void free_topology_slice(uint32_t a) {
         link = &f->next;
       } else {
         *link = f->next;
+        ErasePrev(PrevKey(static_cast<uint32_t>(f->member), static_cast<uint32_t>(f->index)));
         delete f;
       }
     }

@@ -21,6 +21,7 @@ struct Formula {
   int index = 0;            // node formula: its node; previous result: the dominating graph
   std::vector<int32_t> args;  // graph formula: per node the graph it reads when in the cone, else -1
   Formula* next = nullptr;    // link in `graphs` or `prevs`
+  uint32_t slot = 0;          // previous results: its place in the block simulator's saved values
   FormulaKind kind = FormulaKind::Start;
 };
 
@@ -64,6 +65,12 @@ enum : unsigned {
   BUILD_KEEP_PREV = 4,
   BUILD_NO_PRUNING = 8,
 };
+
+// True (the default) collects a root's cone by one upward sweep, which
+// needs every reading graph to come after the graph it reads; false, and
+// any model where that fails, by a depth-first search and a sort.  Both give
+// the same cone.
+extern bool coneSweep;
 
 // Number of internal (non-output) graphs: the roots.
 uint32_t InternalGraphs();

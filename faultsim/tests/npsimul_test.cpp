@@ -1,6 +1,7 @@
 // The formula simulator against the word-parallel one, in process, on random
 // models: whole and sliced topologies, with and without the early stop of a
-// root's list, with dropping and statistics.
+// root's list, in blocks of words and word by word, with dropping and
+// statistics.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -27,6 +28,7 @@ struct SimRun {
   uint32_t slices;    // 0: whole topology
   unsigned build;     // BUILD_SLICE or BUILD_KEEP_PREV when sliced
   bool shortcut;
+  bool blocks = true;  // false: word by word
 };
 
 Result Reference(const std::vector<std::vector<unsigned char>>& inputs) {
@@ -59,6 +61,7 @@ Result Mega(const std::vector<std::vector<unsigned char>>& inputs, const SimRun&
   ftable.assign(vcount, std::vector<char>(NodCount, 'X'));
   faults.assign(NodCount, 'X');
   formulaShortcut = run.shortcut;
+  formulaBlocks = run.blocks;
   alloc_topology();
   alloc_npsimul(run.mode);
   uint32_t words = vcount ? (vcount - 1) / 32 + 1 : 0;
@@ -78,6 +81,7 @@ Result Mega(const std::vector<std::vector<unsigned char>>& inputs, const SimRun&
   free_npsimul();
   free_topology();
   formulaShortcut = true;
+  formulaBlocks = true;
   return r;
 }
 
@@ -86,15 +90,16 @@ class NpsimulRandom : public ::testing::TestWithParam<SimRun> {};
 TEST_P(NpsimulRandom, FindsWhatTheWordParallelSimulatorFinds) {
   const SimRun& run = GetParam();
   verbose_mode = 1;
-  std::mt19937 rng(77 + run.mode * 5 + run.slices * 3 + run.build + run.shortcut);
-  const uint32_t counts[] = {1, 31, 32, 33, 64, 65, 100};
+  std::mt19937 rng(77 + run.mode * 5 + run.slices * 3 + run.build + run.shortcut + 11 * run.blocks);
+  // Up to one block of words and beyond it.
+  const uint32_t counts[] = {1, 31, 32, 33, 64, 65, 100, 512, 545};
   for (int trial = 0; trial < 60; ++trial) {
     auto pick = [&](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
     RandomModelShape shape{2 + pick(6), pick(3), 8 + pick(40), 1 + pick(4), 1 + pick(6)};
     MakeRandomModel(rng, shape);
     uint32_t internal = GrpCount - OutCount;
     if (run.slices > internal) continue;
-    vcount = counts[trial % 7];
+    vcount = counts[trial % 9];
     std::vector<std::vector<unsigned char>> inputs;
     vects.assign(vcount, {});
     for (uint32_t v = 0; v < vcount; ++v) inputs.push_back(RandomRow(rng, true));
@@ -137,12 +142,14 @@ INSTANTIATE_TEST_SUITE_P(
                       SimRun{0, 4, BUILD_KEEP_PREV, true}, SimRun{0, 5, BUILD_KEEP_PREV, false},
                       SimRun{SIM_DROP, 0, 0, true}, SimRun{SIM_DROP | SIM_TABLE, 0, 0, true},
                       SimRun{SIM_DROP, 3, BUILD_KEEP_PREV, true}, SimRun{SIM_DROP | SIM_TABLE, 2, BUILD_SLICE, true},
-                      SimRun{SIM_STATS, 0, 0, true}, SimRun{SIM_STATS, 3, BUILD_KEEP_PREV, true}),
+                      SimRun{SIM_STATS, 0, 0, true}, SimRun{SIM_STATS, 3, BUILD_KEEP_PREV, true},
+                      SimRun{0, 0, 0, true, false}, SimRun{0, 3, BUILD_KEEP_PREV, true, false},
+                      SimRun{SIM_STATS, 2, BUILD_SLICE, true, false}),
     [](const ::testing::TestParamInfo<SimRun>& info) {
       const SimRun& r = info.param;
       std::string name = (r.mode & SIM_STATS) ? "stats" : (r.mode & SIM_TABLE) ? "drop_table" : (r.mode & SIM_DROP) ? "drop" : "table";
       name += r.slices ? "_" + std::to_string(r.slices) + (r.build == BUILD_KEEP_PREV ? "_slices_kept" : "_slices") : "_whole";
-      return name + (r.shortcut ? "" : "_every_formula");
+      return name + (r.shortcut ? "" : "_every_formula") + (r.blocks ? "" : "_word_by_word");
     });
 
 }  // namespace

@@ -1,0 +1,71 @@
+// The cone sweep of the topology build against the depth-first search on
+// random models: the same formulas file and statistics, whole, sliced and
+// with the kept previous results.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "messages.h"
+#include "mudel.h"
+#include "random_model.h"
+#include "topology.h"
+#include "topology_print.h"
+
+namespace {
+
+std::string Printed(uint32_t slices, unsigned flags) {
+  std::string text;
+  FILE* f = tmpfile();
+  alloc_topology();
+  uint32_t internal = GrpCount - OutCount;
+  if (slices == 0) {
+    topology_build();
+    topology_print(f);
+    topology_print_stats(f);
+  } else {
+    for (uint32_t k = slices; k >= 1; --k) {
+      uint32_t first = internal * (k - 1) / slices, last = internal * k / slices - 1;
+      topology_build_ext(flags, first, last, 3);
+      topology_print(f);
+      topology_print_stats(f);
+      text += topology_stats();
+      free_topology_slice(first);
+    }
+  }
+  text += topology_stats();
+  free_topology();
+  rewind(f);
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  fclose(f);
+  return text;
+}
+
+TEST(TopologyBuild, ConeSweepMatchesSearch) {
+  verbose_mode = 1;
+  std::mt19937 rng(4711);
+  struct Run {
+    uint32_t slices;
+    unsigned flags;
+  };
+  const Run runs[] = {{0, 0}, {2, BUILD_SLICE}, {3, BUILD_KEEP_PREV}};
+  for (int trial = 0; trial < 80; ++trial) {
+    auto pick = [&](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
+    RandomModelShape shape{2 + pick(6), pick(3), 8 + pick(120), 1 + pick(4), 1 + pick(6)};
+    MakeRandomModel(rng, shape);
+    for (const Run& run : runs) {
+      if (run.slices > GrpCount - OutCount) continue;
+      coneSweep = false;
+      std::string search = Printed(run.slices, run.flags);
+      coneSweep = true;
+      std::string sweep = Printed(run.slices, run.flags);
+      ASSERT_EQ(sweep, search) << "trial " << trial << " slices " << run.slices;
+    }
+  }
+  verbose_mode = 0;
+}
+
+}  // namespace
