@@ -29,23 +29,11 @@ void MarkOutput(uint32_t o) {
 // Spreads the inverted value of non-output graph m to every graph it
 // reaches, marking each output that changes.
 void SpreadAll(uint32_t m, const unsigned char* row) {
-  RaiseReaders(m);
-  uint32_t mv = GraphVar(m);
-  fltvec[mv] = fltvec[mv] ? 0 : 1;
   uint32_t first_out = GrpCount - OutCount;
-  for (uint32_t t = NextRaised(m + 1); t < GrpCount; t = NextRaised(t + 1)) {
-    LowerRaised(t);
-    uint32_t tv = GraphVar(t);
-    unsigned char value = WalkGraph(fltvec.data(), t, 0);
-    fltvec[tv] = value;
-    if (value != (row[tv] != 0 ? 1 : 0)) {
-      if (t >= first_out)
-        MarkOutput(t - first_out);
-      else
-        RaiseReaders(t);
-    }
-  }
-  std::copy(row + mv, row + VarCount, fltvec.begin() + mv);
+  SpreadChange(m, row, [first_out](uint32_t t) {
+    MarkOutput(t - first_out);
+    return false;
+  });
 }
 
 void SimulateRow(uint32_t j) {

@@ -81,28 +81,11 @@ namespace {
 
 // Spreads the inverted value of graph m; true when an output changes.
 bool Spread(uint32_t m, const unsigned char* row) {
-  RaiseReaders(m);
-  uint32_t mv = GraphVar(m);
-  fltvec[mv] = fltvec[mv] ? 0 : 1;
-  bool detected = false;
-  for (uint32_t t = NextRaised(m + 1); t < GrpCount; t = NextRaised(t + 1)) {
-    LowerRaised(t);
-    uint32_t tv = GraphVar(t);
-    unsigned char value = WalkGraph(fltvec.data(), t, 0);
-    fltvec[tv] = value;
-    if (value != (row[tv] != 0 ? 1 : 0)) {
-      if (IsOutputGraph(t)) {
-        detected = true;
-        break;
-      }
-      RaiseReaders(t);
-    }
-  }
+  bool detected = SpreadChange(m, row, [](uint32_t) { return true; });
   // A spread that stopped at an output leaves later graphs raised.
   for (uint32_t t = NextRaised(m + 1); t < GrpCount; t = NextRaised(t + 1)) {
     LowerRaised(t);
   }
-  std::copy(row + mv, row + VarCount, fltvec.begin() + mv);
   return detected;
 }
 

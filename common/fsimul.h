@@ -1,6 +1,7 @@
 // Fault-free simulation of every pattern and event-driven single stuck-at
 // fault simulation of every node, on the SSBDD graphs and the test data.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -55,3 +56,31 @@ void RaiseReaders(uint32_t g);
 uint32_t NextRaised(uint32_t from);
 // Lowers raised graph t once it has been evaluated.
 void LowerRaised(uint32_t t);
+// Spreads the complemented value of graph m in fltvec (equal to row before
+// and after) through the graphs that read a changed variable, in index
+// order.  Each output graph whose value changes goes to atOutput; when that
+// returns true the spread stops there, and returns true, leaving later graphs
+// raised.
+template <class AtOutput>
+bool SpreadChange(uint32_t m, const unsigned char* row, AtOutput atOutput) {
+  RaiseReaders(m);
+  uint32_t mv = GraphVar(m);
+  fltvec[mv] = fltvec[mv] ? 0 : 1;
+  bool stopped = false;
+  for (uint32_t t = NextRaised(m + 1); t < GrpCount; t = NextRaised(t + 1)) {
+    LowerRaised(t);
+    uint32_t tv = GraphVar(t);
+    unsigned char value = WalkGraph(fltvec.data(), t, 0);
+    fltvec[tv] = value;
+    if (value != (row[tv] != 0 ? 1 : 0)) {
+      if (!IsOutputGraph(t)) {
+        RaiseReaders(t);
+      } else if (atOutput(t)) {
+        stopped = true;
+        break;
+      }
+    }
+  }
+  std::copy(row + mv, row + VarCount, fltvec.begin() + mv);
+  return stopped;
+}
