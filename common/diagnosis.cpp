@@ -54,24 +54,15 @@ void SimulateRow(uint32_t j) {
     }
     bool grouped = false;
     uint32_t beg = Grps[m].g_beg;
-    unsigned char good = row[GraphVar(m)];
-    const std::vector<char>& marks = fltgrp[m];
-    for (uint32_t c = 0; c < Grps[m].g_len; ++c) {
-      char mark = marks[c];
-      if (mark == 0) continue;
-      NodRec& n = Nods[beg + c];
-      n.n_flags ^= 1u;
-      unsigned char faulty = WalkGraph(row, m, c);
-      n.n_flags ^= 1u;
-      if (faulty == good) continue;
+    ForEachChangingFault(m, row, [&](uint32_t c, char mark) {
       if (!spread) {
         spread = true;
         SpreadAll(m, row);
       }
-      if (reached.empty()) break;  // every later change of m shares this outcome
+      if (reached.empty()) return false;  // every later change of m shares this outcome
       if (groups == nullptr) {
         for (uint32_t o : reached) out_ftable[OutIndex(o, j, beg + c)] = mark;
-        continue;
+        return true;
       }
       if (!grouped) {
         grouped = true;
@@ -84,7 +75,8 @@ void SimulateRow(uint32_t j) {
       groups->nodes.push_back(beg + c);
       groups->marks.push_back(mark);
       groups->node_end.back() = static_cast<uint32_t>(groups->nodes.size());
-    }
+      return true;
+    });
   }
   for (uint32_t o : reached) out_faults[o] = 0;
   reached.clear();

@@ -97,21 +97,12 @@ void SimulateRow(uint32_t j) {
   for (uint32_t m = 0; m < GrpCount; ++m) {
     bool reached = IsOutputGraph(m);
     uint32_t beg = Grps[m].g_beg;
-    unsigned char good = row[GraphVar(m)];
-    const std::vector<char>& marks = fltgrp[m];
-    for (uint32_t c = 0; c < Grps[m].g_len; ++c) {
-      char mark = marks[c];
-      if (mark == 0) continue;
-      NodRec& n = Nods[beg + c];
-      n.n_flags ^= 1u;
-      unsigned char faulty = WalkGraph(row, m, c);
-      n.n_flags ^= 1u;
-      if (faulty == good) continue;
+    ForEachChangingFault(m, row, [&](uint32_t c, char mark) {
       if (!reached) {
         reached = true;
         // Every fault that changes m's value changes it the same way, so one
         // spread decides for all of them.
-        if (!Spread(m, row)) break;
+        if (!Spread(m, row)) return false;
       }
       ftable[j][beg + c] = mark;
       if (fsimul_faults_update) {
@@ -121,7 +112,8 @@ void SimulateRow(uint32_t j) {
         else if ((f == '0' && mark == '1') || (f == '1' && mark == '0'))
           f = '&';
       }
-    }
+      return true;
+    });
   }
 }
 

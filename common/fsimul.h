@@ -84,3 +84,22 @@ bool SpreadChange(uint32_t m, const unsigned char* row, AtOutput atOutput) {
   std::copy(row + mv, row + VarCount, fltvec.begin() + mv);
   return stopped;
 }
+// Calls visit(c, mark) for each node c of graph m (relative to the graph),
+// in order, whose fault marked in fltgrp changes the graph's value on row,
+// the fault-free values; stops when visit returns false.
+template <class Visit>
+void ForEachChangingFault(uint32_t m, const unsigned char* row, Visit visit) {
+  uint32_t beg = Grps[m].g_beg;
+  unsigned char good = row[GraphVar(m)];
+  const std::vector<char>& marks = fltgrp[m];
+  for (uint32_t c = 0; c < Grps[m].g_len; ++c) {
+    char mark = marks[c];
+    if (mark == 0) continue;
+    NodRec& n = Nods[beg + c];
+    n.n_flags ^= 1u;
+    unsigned char faulty = WalkGraph(row, m, c);
+    n.n_flags ^= 1u;
+    if (faulty == good) continue;
+    if (!visit(c, mark)) break;
+  }
+}
