@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "fastgraph.h"
 #include "fsimul.h"
 #include "mudel.h"
 #include "vector.h"
@@ -25,12 +26,6 @@
 
 namespace {
 
-struct FastNode {
-  uint32_t var;
-  uint32_t inv;        // all ones for an inverted node
-  uint32_t one, zero;  // successors as slots: slot len holds all ones, len + 1 all zeros
-};
-
 inline bool Any(uint32_t b) { return b != 0; }
 
 // The simulator of one packet of 32 patterns at a time.
@@ -43,14 +38,9 @@ class Core {
   void Packet(uint32_t p, bool dropping, std::vector<uint32_t>* counts);
 
  private:
-  void Schedule(uint32_t g);
-  uint32_t PopPending(uint32_t from);
-  void DropPending();
   uint32_t Observe(uint32_t g, uint32_t active);
 
-  std::vector<FastNode> fnodes;
-  std::vector<uint32_t> slotBase;          // per graph: its first slot in goodD (g_beg + 2g)
-  std::vector<uint32_t> readStart, reads;  // per graph: the later graphs that test its variable
+  FastGraphs fast;                         // the nodes as slots, and the readers of each graph
   std::vector<uint32_t> goodV, faultV;     // per variable: fault-free values, values with one graph changed
   std::vector<uint32_t> goodD;             // per graph slot: fault-free value of the graph from that node on
   std::vector<uint32_t> work;              // slots of one graph evaluated on faultV
@@ -60,92 +50,26 @@ class Core {
   // every packet).
   std::vector<uint32_t> obs, known, stamp;
   uint32_t packetStamp = 0;
-  std::vector<uint64_t> pending, pendingWords;  // graphs waiting for re-evaluation, and their nonzero words
-  uint32_t pendingCount = 0;
+  PendingGraphs pending;          // graphs waiting for re-evaluation
   std::vector<uint32_t> touched;  // variables changed in faultV
 };
 
 void Core::Prepare() {
-  fnodes.resize(NodCount);
-  slotBase.resize(GrpCount);
-  uint32_t M = 1;
-  std::vector<std::vector<uint32_t>> readers(GrpCount);
-  for (uint32_t g = 0; g < GrpCount; ++g) {
-    uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
-    M = std::max(M, n);
-    slotBase[g] = b + 2 * g;
-    for (uint32_t k = b; k < b + n; ++k) {
-      const NodRec& nd = Nods[k];
-      fnodes[k] = FastNode{nd.n_var, (nd.n_flags & 1) ? ~0u : 0u, nd.n_dst[1] ? nd.n_dst[1] : n,
-                           nd.n_dst[0] ? nd.n_dst[0] : n + 1};
-      if (nd.n_var < GraphVar(0)) continue;
-      std::vector<uint32_t>& r = readers[nd.n_var - GraphVar(0)];
-      if (r.empty() || r.back() != g) r.push_back(g);
-    }
-  }
-  readStart.assign(GrpCount + 1, 0);
-  reads.clear();
-  for (uint32_t g = 0; g < GrpCount; ++g) {
-    reads.insert(reads.end(), readers[g].begin(), readers[g].end());
-    readStart[g + 1] = static_cast<uint32_t>(reads.size());
-  }
+  fast.Build();
+  const uint32_t M = fast.maxLen;
   goodV.assign(VarCount, 0);
   faultV.assign(VarCount, 0);
-  goodD.assign(size_t(NodCount) + 2 * size_t(GrpCount), 0);
-  for (uint32_t g = 0; g < GrpCount; ++g) goodD[slotBase[g] + Grps[g].g_len] = ~0u;
+  goodD.assign(fast.SlotCount(), 0);
+  for (uint32_t g = 0; g < GrpCount; ++g) goodD[fast.slotBase[g] + Grps[g].g_len] = ~0u;
   work.assign(M + 2, 0);
   reach.assign(M + 2, 0);
   act.assign(M, 0);
   obs.assign(GrpCount, 0);
   known.assign(GrpCount, 0);
   stamp.assign(GrpCount, 0);
-  pending.assign((GrpCount + 63) / 64, 0);
-  pendingWords.assign((pending.size() + 63) / 64, 0);
-  pendingCount = 0;
+  pending.Reset(GrpCount);
   touched.clear();
   touched.reserve(GrpCount);
-}
-
-// Evaluates graph g bottom-up on the variable values val into its slots D
-// (D[len] all ones, D[len + 1] all zeros); D[0] is the graph's value.
-inline void EvalSlots(const FastNode* nd, uint32_t n, const uint32_t* val, uint32_t* D) {
-  for (uint32_t k = n; k-- > 0;) {
-    uint32_t v = val[nd[k].var] ^ nd[k].inv;
-    uint32_t zero = D[nd[k].zero];
-    D[k] = zero ^ (v & (D[nd[k].one] ^ zero));
-  }
-}
-
-inline void Core::Schedule(uint32_t g) {
-  for (uint32_t i = readStart[g]; i < readStart[g + 1]; ++i) {
-    uint32_t r = reads[i];
-    uint64_t bit = uint64_t(1) << (r % 64);
-    uint64_t& w = pending[r / 64];
-    if (w & bit) continue;
-    w |= bit;
-    pendingWords[r / 4096] |= uint64_t(1) << (r / 64 % 64);
-    ++pendingCount;
-  }
-}
-
-// The lowest pending graph; nothing is pending below the group of `from`.
-inline uint32_t Core::PopPending(uint32_t from) {
-  for (uint32_t s = from / 4096;; ++s) {
-    if (pendingWords[s] == 0) continue;
-    uint32_t wi = s * 64 + static_cast<uint32_t>(__builtin_ctzll(pendingWords[s]));
-    uint64_t& w = pending[wi];
-    uint32_t r = wi * 64 + static_cast<uint32_t>(__builtin_ctzll(w));
-    w &= w - 1;
-    if (w == 0) pendingWords[s] &= ~(uint64_t(1) << (wi % 64));
-    --pendingCount;
-    return r;
-  }
-}
-
-void Core::DropPending() {
-  std::fill(pending.begin(), pending.end(), 0);
-  std::fill(pendingWords.begin(), pendingWords.end(), 0);
-  pendingCount = 0;
 }
 
 // The patterns among `active` in which complementing the value of the
@@ -158,16 +82,16 @@ uint32_t Core::Observe(uint32_t g, uint32_t active) {
   uint32_t gv = GraphVar(g);
   faultV[gv] = goodV[gv] ^ active;
   touched.push_back(gv);
-  Schedule(g);
+  pending.ScheduleReaders(fast, g);
   uint32_t from = g;
-  while (pendingCount > 0) {
-    uint32_t h = PopPending(from);
+  while (pending.Count() > 0) {
+    uint32_t h = pending.Pop(from);
     from = h;
     uint32_t n = Grps[h].g_len;
     uint32_t* D = work.data();
     D[n] = ~0u;
     D[n + 1] = 0;
-    EvalSlots(fnodes.data() + Grps[h].g_beg, n, faultV.data(), D);
+    EvalSlots(fast.nodes.data() + Grps[h].g_beg, n, faultV.data(), D);
     uint32_t hv = GraphVar(h);
     uint32_t change = D[0] ^ goodV[hv];
     if (!Any(change)) continue;
@@ -175,18 +99,18 @@ uint32_t Core::Observe(uint32_t g, uint32_t active) {
       // An output's readers change only in patterns already observed here.
       diff |= change;
       if (diff == active) {
-        DropPending();
+        pending.Clear();
         break;
       }
       continue;
     }
-    if (pendingCount == 0 && stamp[h] == packetStamp && (change & ~known[h]) == 0) {
+    if (pending.Count() == 0 && stamp[h] == packetStamp && (change & ~known[h]) == 0) {
       diff |= change & obs[h];
       break;
     }
     faultV[hv] = D[0];
     touched.push_back(hv);
-    Schedule(h);
+    pending.ScheduleReaders(fast, h);
   }
   for (uint32_t v : touched) faultV[v] = goodV[v];
   touched.clear();
@@ -221,8 +145,8 @@ void Core::Packet(uint32_t p, bool dropping, std::vector<uint32_t>* counts) {
       if (row[i] != 0) goodV[i] |= bit;
   }
   for (uint32_t g = 0; g < GrpCount; ++g) {
-    uint32_t* D = goodD.data() + slotBase[g];
-    EvalSlots(fnodes.data() + Grps[g].g_beg, Grps[g].g_len, goodV.data(), D);
+    uint32_t* D = goodD.data() + fast.slotBase[g];
+    EvalSlots(fast.nodes.data() + Grps[g].g_beg, Grps[g].g_len, goodV.data(), D);
     goodV[GraphVar(g)] = D[0];
   }
   std::copy(goodV.begin(), goodV.end(), faultV.begin());
@@ -242,16 +166,10 @@ void Core::Packet(uint32_t p, bool dropping, std::vector<uint32_t>* counts) {
     bool live = !dropping;
     for (uint32_t c = 0; c < n && !live; ++c) live = Wants0(status[b + c]) || Wants1(status[b + c]);
     if (!live) continue;
-    const FastNode* nd = fnodes.data() + b;
-    const uint32_t* D = goodD.data() + slotBase[g];
+    const FastNode* nd = fast.nodes.data() + b;
+    const uint32_t* D = goodD.data() + fast.slotBase[g];
     uint32_t* L = reach.data();
-    L[0] = valid;
-    std::fill(L + 1, L + n + 2, 0);
-    for (uint32_t c = 0; c < n; ++c) {
-      uint32_t v = goodV[nd[c].var] ^ nd[c].inv;
-      L[nd[c].one] |= v & L[c];  // slots n and n + 1 gather what leaves the graph: unused
-      L[nd[c].zero] |= ~v & L[c];
-    }
+    ReachMasks(nd, n, goodV.data(), valid, L);
     uint32_t active = 0;
     for (uint32_t c = 0; c < n; ++c) {
       char f = status[b + c];

@@ -29,23 +29,11 @@ void MarkOutput(uint32_t o) {
 // Spreads the inverted value of non-output graph m to every graph it
 // reaches, marking each output that changes.
 void SpreadAll(uint32_t m, const unsigned char* row) {
-  RaiseReaders(m);
-  uint32_t mv = GraphVar(m);
-  fltvec[mv] = fltvec[mv] ? 0 : 1;
   uint32_t first_out = GrpCount - OutCount;
-  for (uint32_t t = NextRaised(m + 1); t < GrpCount; t = NextRaised(t + 1)) {
-    LowerRaised(t);
-    uint32_t tv = GraphVar(t);
-    unsigned char value = WalkGraph(fltvec.data(), t, 0);
-    fltvec[tv] = value;
-    if (value != (row[tv] != 0 ? 1 : 0)) {
-      if (t >= first_out)
-        MarkOutput(t - first_out);
-      else
-        RaiseReaders(t);
-    }
-  }
-  std::copy(row + mv, row + VarCount, fltvec.begin() + mv);
+  SpreadChange(m, row, [first_out](uint32_t t) {
+    MarkOutput(t - first_out);
+    return false;
+  });
 }
 
 void SimulateRow(uint32_t j) {
@@ -66,24 +54,15 @@ void SimulateRow(uint32_t j) {
     }
     bool grouped = false;
     uint32_t beg = Grps[m].g_beg;
-    unsigned char good = row[GraphVar(m)];
-    const std::vector<char>& marks = fltgrp[m];
-    for (uint32_t c = 0; c < Grps[m].g_len; ++c) {
-      char mark = marks[c];
-      if (mark == 0) continue;
-      NodRec& n = Nods[beg + c];
-      n.n_flags ^= 1u;
-      unsigned char faulty = WalkGraph(row, m, c);
-      n.n_flags ^= 1u;
-      if (faulty == good) continue;
+    ForEachChangingFault(m, row, [&](uint32_t c, char mark) {
       if (!spread) {
         spread = true;
         SpreadAll(m, row);
       }
-      if (reached.empty()) break;  // every later change of m shares this outcome
+      if (reached.empty()) return false;  // every later change of m shares this outcome
       if (groups == nullptr) {
         for (uint32_t o : reached) out_ftable[OutIndex(o, j, beg + c)] = mark;
-        continue;
+        return true;
       }
       if (!grouped) {
         grouped = true;
@@ -96,7 +75,8 @@ void SimulateRow(uint32_t j) {
       groups->nodes.push_back(beg + c);
       groups->marks.push_back(mark);
       groups->node_end.back() = static_cast<uint32_t>(groups->nodes.size());
-    }
+      return true;
+    });
   }
   for (uint32_t o : reached) out_faults[o] = 0;
   reached.clear();

@@ -81,28 +81,11 @@ namespace {
 
 // Spreads the inverted value of graph m; true when an output changes.
 bool Spread(uint32_t m, const unsigned char* row) {
-  RaiseReaders(m);
-  uint32_t mv = GraphVar(m);
-  fltvec[mv] = fltvec[mv] ? 0 : 1;
-  bool detected = false;
-  for (uint32_t t = NextRaised(m + 1); t < GrpCount; t = NextRaised(t + 1)) {
-    LowerRaised(t);
-    uint32_t tv = GraphVar(t);
-    unsigned char value = WalkGraph(fltvec.data(), t, 0);
-    fltvec[tv] = value;
-    if (value != (row[tv] != 0 ? 1 : 0)) {
-      if (IsOutputGraph(t)) {
-        detected = true;
-        break;
-      }
-      RaiseReaders(t);
-    }
-  }
+  bool detected = SpreadChange(m, row, [](uint32_t) { return true; });
   // A spread that stopped at an output leaves later graphs raised.
   for (uint32_t t = NextRaised(m + 1); t < GrpCount; t = NextRaised(t + 1)) {
     LowerRaised(t);
   }
-  std::copy(row + mv, row + VarCount, fltvec.begin() + mv);
   return detected;
 }
 
@@ -114,21 +97,12 @@ void SimulateRow(uint32_t j) {
   for (uint32_t m = 0; m < GrpCount; ++m) {
     bool reached = IsOutputGraph(m);
     uint32_t beg = Grps[m].g_beg;
-    unsigned char good = row[GraphVar(m)];
-    const std::vector<char>& marks = fltgrp[m];
-    for (uint32_t c = 0; c < Grps[m].g_len; ++c) {
-      char mark = marks[c];
-      if (mark == 0) continue;
-      NodRec& n = Nods[beg + c];
-      n.n_flags ^= 1u;
-      unsigned char faulty = WalkGraph(row, m, c);
-      n.n_flags ^= 1u;
-      if (faulty == good) continue;
+    ForEachChangingFault(m, row, [&](uint32_t c, char mark) {
       if (!reached) {
         reached = true;
         // Every fault that changes m's value changes it the same way, so one
         // spread decides for all of them.
-        if (!Spread(m, row)) break;
+        if (!Spread(m, row)) return false;
       }
       ftable[j][beg + c] = mark;
       if (fsimul_faults_update) {
@@ -138,7 +112,8 @@ void SimulateRow(uint32_t j) {
         else if ((f == '0' && mark == '1') || (f == '1' && mark == '0'))
           f = '&';
       }
-    }
+      return true;
+    });
   }
 }
 

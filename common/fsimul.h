@@ -1,6 +1,7 @@
 // Fault-free simulation of every pattern and event-driven single stuck-at
 // fault simulation of every node, on the SSBDD graphs and the test data.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -55,3 +56,50 @@ void RaiseReaders(uint32_t g);
 uint32_t NextRaised(uint32_t from);
 // Lowers raised graph t once it has been evaluated.
 void LowerRaised(uint32_t t);
+// Spreads the complemented value of graph m in fltvec (equal to row before
+// and after) through the graphs that read a changed variable, in index
+// order.  Each output graph whose value changes goes to atOutput; when that
+// returns true the spread stops there, and returns true, leaving later graphs
+// raised.
+template <class AtOutput>
+bool SpreadChange(uint32_t m, const unsigned char* row, AtOutput atOutput) {
+  RaiseReaders(m);
+  uint32_t mv = GraphVar(m);
+  fltvec[mv] = fltvec[mv] ? 0 : 1;
+  bool stopped = false;
+  for (uint32_t t = NextRaised(m + 1); t < GrpCount; t = NextRaised(t + 1)) {
+    LowerRaised(t);
+    uint32_t tv = GraphVar(t);
+    unsigned char value = WalkGraph(fltvec.data(), t, 0);
+    fltvec[tv] = value;
+    if (value != (row[tv] != 0 ? 1 : 0)) {
+      if (!IsOutputGraph(t)) {
+        RaiseReaders(t);
+      } else if (atOutput(t)) {
+        stopped = true;
+        break;
+      }
+    }
+  }
+  std::copy(row + mv, row + VarCount, fltvec.begin() + mv);
+  return stopped;
+}
+// Calls visit(c, mark) for each node c of graph m (relative to the graph),
+// in order, whose fault marked in fltgrp changes the graph's value on row,
+// the fault-free values; stops when visit returns false.
+template <class Visit>
+void ForEachChangingFault(uint32_t m, const unsigned char* row, Visit visit) {
+  uint32_t beg = Grps[m].g_beg;
+  unsigned char good = row[GraphVar(m)];
+  const std::vector<char>& marks = fltgrp[m];
+  for (uint32_t c = 0; c < Grps[m].g_len; ++c) {
+    char mark = marks[c];
+    if (mark == 0) continue;
+    NodRec& n = Nods[beg + c];
+    n.n_flags ^= 1u;
+    unsigned char faulty = WalkGraph(row, m, c);
+    n.n_flags ^= 1u;
+    if (faulty == good) continue;
+    if (!visit(c, mark)) break;
+  }
+}

@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "fastgraph.h"
 #include "messages.h"
 #include "mudel.h"
 #include "vector.h"
@@ -182,17 +183,7 @@ FAST_INLINE bool Full(const Block& b) {
   return r == ~uint64_t(0);
 }
 
-// A node with its successors as positions in the graph's slots: slot len
-// holds all ones (the walk ends with 1), slot len + 1 all zeros.
-struct FastNode {
-  uint32_t var;
-  uint32_t inv;  // all ones for an inverted node
-  uint32_t one, zero;
-};
-
-std::vector<FastNode> fnodes;
-std::vector<uint32_t> slotBase;          // per graph: its first slot in goodD (g_beg + 2g)
-std::vector<uint32_t> readStart, reads;  // per graph: the later graphs that test its variable
+FastGraphs fast;  // the nodes as slots, and the readers of each graph
 // Blocks on 64-byte boundaries, as the widest instruction set loads them
 // (std::vector guarantees only the alignment of the base instruction set).
 class Blocks {
@@ -215,100 +206,29 @@ Blocks goodV, faultV;  // per variable: fault-free values, values with one graph
 Blocks goodD;          // per graph slot: fault-free graph value from that node on
 Blocks diffs;          // per graph: the patterns in which complementing it changes an output
 Blocks work;           // slots of one graph for the evaluation on faultV and for the reach masks
-std::vector<uint64_t> pending, pendingWords;  // graphs waiting for re-evaluation, and their nonzero words
-std::vector<uint32_t> touched;                // variables changed in faultV
-uint32_t pendingCount = 0;
+PendingGraphs pending;          // graphs waiting for re-evaluation
+std::vector<uint32_t> touched;  // variables changed in faultV
 // A node reading a delayed variable of its own or a later graph sees values
 // from before that graph was evaluated, so the fault-free values are no fixed
 // point and every later graph must be evaluated again: the direct form.
 bool needsPlain = false;
 
 void PrepareFast() {
-  needsPlain = false;
-  fnodes.resize(NodCount);
-  slotBase.resize(GrpCount);
-  uint32_t M = 1;
-  std::vector<std::vector<uint32_t>> readers(GrpCount);
-  for (uint32_t g = 0; g < GrpCount; ++g) {
-    uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
-    M = std::max(M, n);
-    slotBase[g] = b + 2 * g;
-    for (uint32_t k = b; k < b + n; ++k) {
-      const NodRec& nd = Nods[k];
-      fnodes[k] = FastNode{nd.n_var, (nd.n_flags & 1) ? ALL : 0u, nd.n_dst[1] ? nd.n_dst[1] : n,
-                           nd.n_dst[0] ? nd.n_dst[0] : n + 1};
-      if (nd.n_var >= GraphVar(g)) needsPlain = true;
-      if (nd.n_var < InpCount + ConCount || nd.n_var >= GraphVar(g)) continue;
-      std::vector<uint32_t>& r = readers[nd.n_var - GraphVar(0)];
-      if (r.empty() || r.back() != g) r.push_back(g);
-    }
-  }
-  readStart.assign(GrpCount + 1, 0);
-  reads.clear();
-  for (uint32_t g = 0; g < GrpCount; ++g) {
-    reads.insert(reads.end(), readers[g].begin(), readers[g].end());
-    readStart[g + 1] = static_cast<uint32_t>(reads.size());
-  }
+  fast.Build();
+  needsPlain = fast.readsLater;
   Block all = ~Block{}, none = Block{};
   goodV.assign(VarCount);
   faultV.assign(VarCount);
-  goodD.assign(size_t(NodCount) + 2 * size_t(GrpCount));
+  goodD.assign(fast.SlotCount());
   for (uint32_t g = 0; g < GrpCount; ++g) {
-    goodD[slotBase[g] + Grps[g].g_len] = all;
-    goodD[slotBase[g] + Grps[g].g_len + 1] = none;
+    goodD[fast.slotBase[g] + Grps[g].g_len] = all;
+    goodD[fast.slotBase[g] + Grps[g].g_len + 1] = none;
   }
   diffs.assign(GrpCount);
-  work.assign(M + 2);
-  pending.assign((GrpCount + 63) / 64, 0);
-  pendingWords.assign((pending.size() + 63) / 64, 0);
-  pendingCount = 0;
+  work.assign(fast.maxLen + 2);
+  pending.Reset(GrpCount);
   touched.clear();
   touched.reserve(GrpCount);
-}
-
-// Evaluates graph g bottom-up on the variable values val into its slots D
-// (D[len] all ones, D[len + 1] all zeros); D[0] is the graph's value.
-FAST_INLINE void EvalSlots(uint32_t g, const Block* val, Block* D) {
-  uint32_t n = Grps[g].g_len;
-  const FastNode* nd = fnodes.data() + Grps[g].g_beg;
-  for (uint32_t k = n; k-- > 0;) {
-    Block v = val[nd[k].var] ^ nd[k].inv;
-    Block zero = D[nd[k].zero];
-    D[k] = zero ^ (v & (D[nd[k].one] ^ zero));
-  }
-}
-
-FAST_INLINE void Schedule(uint32_t g) {
-  for (uint32_t i = readStart[g]; i < readStart[g + 1]; ++i) {
-    uint32_t r = reads[i];
-    uint64_t bit = uint64_t(1) << (r % 64);
-    uint64_t& w = pending[r / 64];
-    if (w & bit) continue;
-    w |= bit;
-    pendingWords[r / 4096] |= uint64_t(1) << (r / 64 % 64);
-    ++pendingCount;
-  }
-}
-
-// The lowest pending graph; the search starts at the group of words of `from`,
-// below which nothing is pending.
-FAST_INLINE uint32_t PopPending(uint32_t from) {
-  for (uint32_t s = from / 4096;; ++s) {
-    if (pendingWords[s] == 0) continue;
-    uint32_t wi = s * 64 + static_cast<uint32_t>(__builtin_ctzll(pendingWords[s]));
-    uint64_t& w = pending[wi];
-    uint32_t r = wi * 64 + static_cast<uint32_t>(__builtin_ctzll(w));
-    w &= w - 1;
-    if (w == 0) pendingWords[s] &= ~(uint64_t(1) << (wi % 64));
-    --pendingCount;
-    return r;
-  }
-}
-
-void DropPending() {
-  std::fill(pending.begin(), pending.end(), 0);
-  std::fill(pendingWords.begin(), pendingWords.end(), 0);
-  pendingCount = 0;
 }
 
 // Observation mask of a non-output graph g: complements its value and
@@ -322,19 +242,19 @@ FAST_INLINE void Observe(uint32_t g, Block& diff) {
   uint32_t gv = GraphVar(g);
   faultV[gv] = ~goodV[gv];
   touched.push_back(gv);
-  Schedule(g);
+  pending.ScheduleReaders(fast, g);
   uint32_t from = g;
-  while (pendingCount > 0) {
-    uint32_t h = PopPending(from);
+  while (pending.Count() > 0) {
+    uint32_t h = pending.Pop(from);
     from = h;
     Block* D = work.data();
     uint32_t n = Grps[h].g_len;
     D[n] = ~Block{};
     D[n + 1] = Block{};
-    EvalSlots(h, faultV.data(), D);
+    EvalSlots(fast.nodes.data() + Grps[h].g_beg, n, faultV.data(), D);
     uint32_t hv = GraphVar(h);
     Block change = D[0] ^ goodV[hv];
-    if (pendingCount == 0) {
+    if (pending.Count() == 0) {
       diff |= change & diffs[h];
       break;
     }
@@ -343,14 +263,14 @@ FAST_INLINE void Observe(uint32_t g, Block& diff) {
       // An output's readers change only in patterns already observed here.
       diff |= change;
       if (Full(diff)) {
-        DropPending();
+        pending.Clear();
         break;
       }
       continue;
     }
     faultV[hv] = D[0];
     touched.push_back(hv);
-    Schedule(h);
+    pending.ScheduleReaders(fast, h);
   }
   for (uint32_t v : touched) faultV[v] = goodV[v];
   touched.clear();
@@ -360,16 +280,10 @@ FAST_INLINE void Observe(uint32_t g, Block& diff) {
 // detection masks of its nodes, written to the packets' FLIST records.
 FAST_INLINE void MarkFast(uint32_t g, const Block& diff, uint32_t p0, uint32_t np) {
   uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
-  const FastNode* nd = fnodes.data() + b;
-  const Block* D = goodD.data() + slotBase[g];
+  const FastNode* nd = fast.nodes.data() + b;
+  const Block* D = goodD.data() + fast.slotBase[g];
   Block* L = work.data();
-  L[0] = ~Block{};
-  for (uint32_t i = 1; i < n + 2; ++i) L[i] = Block{};
-  for (uint32_t i = 0; i < n; ++i) {
-    Block v = goodV[nd[i].var] ^ nd[i].inv;
-    L[nd[i].one] |= v & L[i];  // slots n and n + 1 gather what leaves the graph: unused
-    L[nd[i].zero] |= ~v & L[i];
-  }
+  ReachMasks(nd, n, goodV.data(), ~Block{}, L);
   for (uint32_t i = 0; i < n; ++i) {
     Block s = (D[nd[i].one] ^ D[nd[i].zero]) & L[i] & diff;
     if (!Any(s)) continue;
@@ -390,8 +304,8 @@ FAST_INLINE void SimulateBlockBody(uint32_t p0, uint32_t np) {
     goodV[i] = b;
   }
   for (uint32_t g = 0; g < GrpCount; ++g) {
-    Block* D = goodD.data() + slotBase[g];
-    EvalSlots(g, goodV.data(), D);
+    Block* D = goodD.data() + fast.slotBase[g];
+    EvalSlots(fast.nodes.data() + Grps[g].g_beg, Grps[g].g_len, goodV.data(), D);
     goodV[GraphVar(g)] = D[0];
   }
   for (uint32_t k = 0; k < np; ++k) {
