@@ -21,14 +21,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/iscas89_lib.sh"
 bindir=$(cd "$1" && pwd) || exit 2
 shift
-for p in import analyze megasim; do
-  if [ ! -x "$bindir/$p" ]; then
-    echo "$p not found in $bindir: megasim benchmark skipped"
-    exit 0
-  fi
-done
-src=$(iscas89_dir)
-[ -d "$src" ] || { echo "no benchmark folder $src" >&2; exit 2; }
+require_programs "megasim benchmark" import analyze megasim
+benchmark_folder
 patterns=${PATTERNS:-3200}
 seed=${SEED:-2026}
 runs=${RUNS:-1}
@@ -60,22 +54,10 @@ printf "%-10s %-5s %7s %8s | %8s %8s | %8s %8s | %8s | %6s %6s | %9s %9s %8s\n" 
 failed=0
 notes=()
 for f in "${files[@]}"; do
-  [ -f "$f" ] || { echo "$(basename "$f"): no such circuit" >&2; failed=1; continue; }
-  circuit=$(basename "$f" .bench)
-  stem=$(stem_of "$f")_fs
-  bash "$here/fullscan.sh" "$f" >"$stem.bench"
+  fullscan_view "$f" || continue
   for level in macro gate; do
     d=${stem}_$level
-    if ! synth "$bindir" "$stem" $level "$d"; then
-      if accepted_refusal "$stem.bench" "$d.log"; then
-        printf "%-10s %-5s refused by import\n" "$circuit" $level
-        notes+=("$circuit $level: $REFUSAL")
-      else
-        printf "%-10s %-5s import FAILED\n" "$circuit" $level
-        failed=1
-      fi
-      continue
-    fi
+    fullscan_model "$bindir" $level "$d" 10 || continue
     nodes=$(awk '/^STAT#/ { print $2; exit }' "$d.agm")
     if ! "$bindir/megasim" -random "$patterns" -random_seed "$seed" "$d" >"$d.draw" 2>&1; then
       printf "%-10s %-5s drawing patterns FAILED\n" "$circuit" $level

@@ -24,14 +24,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/iscas89_lib.sh"
 bindir=$(cd "$1" && pwd) || exit 2
 shift
-for p in generate random genetic import analyze; do
-  if [ ! -x "$bindir/$p" ]; then
-    echo "$p not found in $bindir: random benchmark skipped"
-    exit 0
-  fi
-done
-src=$(iscas89_dir)
-[ -d "$src" ] || { echo "no benchmark folder $src" >&2; exit 2; }
+require_programs "random benchmark" generate random genetic import analyze
+benchmark_folder
 
 limit=${VECTOR_LIMIT:-3000}
 

@@ -22,11 +22,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/iscas89_lib.sh"
 bindir=$(cd "$1" && pwd) || exit 2
 shift
-for p in import seqatpg sequential analyze seqcheck; do
-  [ -x "$bindir/$p" ] || { echo "$p not found in $bindir: sequential benchmark skipped"; exit 0; }
-done
-src=$(iscas89_dir)
-[ -d "$src" ] || { echo "no benchmark folder $src" >&2; exit 2; }
+require_programs "sequential benchmark" import seqatpg sequential analyze seqcheck
+benchmark_folder
 maxsim=${MAX_SIMULATIONS:-20}
 patterns=${PATTERNS:-3200}
 refpatterns=${REF_PATTERNS:-200}
