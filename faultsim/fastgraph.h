@@ -4,13 +4,58 @@
 // and every operation here is bit-wise, so a word gives exactly the results
 // of its patterns taken one by one.
 #pragma once
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 // Always inlined, so that a caller compiled for a wider instruction set gets
 // its own copy.
 #define FASTGRAPH_INLINE inline __attribute__((always_inline))
+
+// The block word of the simulators' block loops: kLanes 32-bit words side by
+// side, every operation lane-wise.
+constexpr uint32_t kLanes = 16;
+typedef uint32_t Block __attribute__((vector_size(4 * kLanes)));
+
+// A block loop is compiled once per instruction set (the base one, AVX2,
+// AVX-512) and chosen at run time; every copy computes the same bits.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define FASTGRAPH_DISPATCH 1
+#else
+#define FASTGRAPH_DISPATCH 0
+#endif
+
+FASTGRAPH_INLINE bool Any(const Block& b) {
+  uint64_t w[kLanes / 2];
+  memcpy(w, &b, sizeof w);
+  uint64_t r = 0;
+  for (uint64_t x : w) r |= x;
+  return r != 0;
+}
+
+// Zeroed blocks on 64-byte boundaries, as the widest instruction set loads
+// them (std::vector guarantees only the alignment of the base one).
+class Blocks {
+ public:
+  void assign(size_t n) {
+    const size_t count = std::max<size_t>(n, 1);
+    p_.reset(static_cast<Block*>(::operator new(count * sizeof(Block), std::align_val_t(64))));
+    memset(static_cast<void*>(p_.get()), 0, count * sizeof(Block));
+  }
+  void clear() { p_.reset(); }
+  Block* data() { return p_.get(); }
+  Block& operator[](size_t i) { return p_.get()[i]; }
+
+ private:
+  struct Free {
+    void operator()(Block* p) const { ::operator delete(p, std::align_val_t(64)); }
+  };
+  std::unique_ptr<Block, Free> p_;
+};
 
 // A node with its successors as positions in the graph's slots: slot len
 // holds all ones (the walk ends with 1), slot len + 1 all zeros.

@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "fastgraph.h"
 #include "messages.h"
 #include "mudel.h"
 #include "topology.h"
@@ -197,54 +198,8 @@ void npsimul_single(uint32_t* values, uint32_t* dst, unsigned flags, uint32_t fi
 // Every operation is lane-wise and a root's list is followed as long as any
 // lane has a change left to spread (the formulas of a lane whose changes
 // ended give 0 there), so each lane gets exactly the masks of its word.
-constexpr uint32_t kLanes = 16;
-typedef uint32_t Block __attribute__((vector_size(4 * kLanes)));
-
-// The block loop is compiled once per instruction set and chosen at run
-// time; its helpers are inlined into each copy.  Every copy computes the
-// same bits.
-#define BLOCK_INLINE inline __attribute__((always_inline))
-#if defined(__x86_64__) && defined(__GNUC__)
-#define BLOCK_DISPATCH 1
-#else
-#define BLOCK_DISPATCH 0
-#endif
-
-BLOCK_INLINE bool Any(const Block& b) {
-  uint64_t w[kLanes / 2];
-  memcpy(w, &b, sizeof w);
-  uint64_t r = 0;
-  for (uint64_t x : w) r |= x;
-  return r != 0;
-}
-
-// Blocks on 64-byte boundaries, as the widest instruction set loads them.
-class Blocks {
- public:
-  void assign(size_t n) {
-    p_.reset(static_cast<Block*>(::operator new(std::max<size_t>(n, 1) * sizeof(Block), std::align_val_t(64))));
-    memset(static_cast<void*>(p_.get()), 0, std::max<size_t>(n, 1) * sizeof(Block));
-  }
-  void clear() { p_.reset(); }
-  Block* data() { return p_.get(); }
-  Block& operator[](size_t i) { return p_.get()[i]; }
-
- private:
-  struct Free {
-    void operator()(Block* p) const { ::operator delete(p, std::align_val_t(64)); }
-  };
-  std::unique_ptr<Block, Free> p_;
-};
-
-// A node with its successors as places in a graph's slots: slot len holds
-// all ones (the walk ends with 1), slot len + 1 all zeros.
-struct BlockNode {
-  uint32_t var;
-  uint32_t inv;  // all ones for an inverted node
-  uint32_t one, zero;
-};
-
-std::vector<BlockNode> bnodes;
+// The model's nodes as slots (successors as places in a graph's slots).
+FastGraphs blockGraphs;
 Blocks bValues;  // per variable
 Blocks bV, bS;   // per node: value of its variable as tested, sensitivity
 Blocks bCalc;    // per graph: change mask for the root in hand
@@ -253,17 +208,8 @@ Blocks bD, bL;   // slots of one graph
 uint32_t bSlots = 0;
 
 void PrepareBlocks() {
-  bnodes.resize(NodCount);
-  uint32_t M = 1;
-  for (uint32_t g = 0; g < GrpCount; ++g) {
-    uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
-    M = std::max(M, n);
-    for (uint32_t k = b; k < b + n; ++k) {
-      const NodRec& nd = Nods[k];
-      bnodes[k] = BlockNode{nd.n_var, (nd.n_flags & 1) ? ALL : 0u, nd.n_dst[1] ? nd.n_dst[1] : n,
-                            nd.n_dst[0] ? nd.n_dst[0] : n + 1};
-    }
-  }
+  blockGraphs.Build();
+  const uint32_t M = blockGraphs.maxLen;
   bValues.assign(VarCount);
   bV.assign(NodCount);
   bS.assign(NodCount);
@@ -274,7 +220,7 @@ void PrepareBlocks() {
 }
 
 void FreeBlocks() {
-  std::vector<BlockNode>().swap(bnodes);
+  blockGraphs = FastGraphs();
   for (Blocks* b : {&bValues, &bV, &bS, &bCalc, &bSaved, &bD, &bL}) b->clear();
   bSlots = 0;
 }
@@ -292,7 +238,7 @@ void NumberPrevs() {
 
 // Results go through a reference: a block-sized return value would change
 // the calling convention between the instruction sets.
-BLOCK_INLINE void EvalGraphFormula(const Formula* f, Block& out) {
+FASTGRAPH_INLINE void EvalGraphFormula(const Formula* f, Block& out) {
   uint32_t m = static_cast<uint32_t>(f->member);
   uint32_t b = Grps[m].g_beg, n = Grps[m].g_len;
   const int32_t* args = f->args.data();
@@ -304,7 +250,7 @@ BLOCK_INLINE void EvalGraphFormula(const Formula* f, Block& out) {
     out = Block{};
     return;
   }
-  const BlockNode* nd = bnodes.data() + b;
+  const FastNode* nd = blockGraphs.nodes.data() + b;
   const Block* V = bV.data() + b;
   Block* D = bD.data();
   D[n] = ~Block{};
@@ -318,7 +264,7 @@ BLOCK_INLINE void EvalGraphFormula(const Formula* f, Block& out) {
   out = D[0] ^ bValues[GraphVar(m)];
 }
 
-BLOCK_INLINE void EvalFormula(const Formula* f, uint32_t w0, uint32_t nw, Block& out) {
+FASTGRAPH_INLINE void EvalFormula(const Formula* f, uint32_t w0, uint32_t nw, Block& out) {
   switch (f->kind) {
     case FormulaKind::Node:
       out = bCalc[static_cast<uint32_t>(f->source)] & bS[static_cast<uint32_t>(f->index)];
@@ -341,7 +287,7 @@ BLOCK_INLINE void EvalFormula(const Formula* f, uint32_t w0, uint32_t nw, Block&
 }
 
 // Detection masks of nodes [b, b + n): the sensitivity within `observed`.
-BLOCK_INLINE void StoreDetections(uint32_t b, uint32_t n, const Block& observed, uint32_t w0, uint32_t nw) {
+FASTGRAPH_INLINE void StoreDetections(uint32_t b, uint32_t n, const Block& observed, uint32_t w0, uint32_t nw) {
   if (!Any(observed)) return;  // the masks were cleared with the packet
   for (uint32_t k = b; k < b + n; ++k) {
     Block d = bS[k] & observed;
@@ -349,7 +295,7 @@ BLOCK_INLINE void StoreDetections(uint32_t b, uint32_t n, const Block& observed,
   }
 }
 
-BLOCK_INLINE void SimulateBlockBody(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last) {
+FASTGRAPH_INLINE void SimulateBlockBody(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last) {
   const uint32_t fixed = InpCount + ConCount;
   Block* values = bValues.data();
   for (uint32_t i = 0; i < fixed; ++i) {
@@ -364,7 +310,7 @@ BLOCK_INLINE void SimulateBlockBody(uint32_t w0, uint32_t nw, uint32_t first, ui
   Block* L = bL.data();
   for (uint32_t g = 0; g < GrpCount; ++g) {
     uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
-    const BlockNode* nd = bnodes.data() + b;
+    const FastNode* nd = blockGraphs.nodes.data() + b;
     Block* V = bV.data() + b;
     D[n] = ~Block{};
     D[n + 1] = Block{};
@@ -427,7 +373,7 @@ BLOCK_INLINE void SimulateBlockBody(uint32_t w0, uint32_t nw, uint32_t first, ui
 void SimulateBlock(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last) {
   SimulateBlockBody(w0, nw, first, last);
 }
-#if BLOCK_DISPATCH
+#if FASTGRAPH_DISPATCH
 __attribute__((target("avx2"))) void SimulateBlockAvx2(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last) {
   SimulateBlockBody(w0, nw, first, last);
 }
@@ -439,7 +385,7 @@ __attribute__((target("avx512f"))) void SimulateBlockAvx512(uint32_t w0, uint32_
 using BlockLoop = void (*)(uint32_t, uint32_t, uint32_t, uint32_t);
 
 BlockLoop ChooseBlockLoop() {
-#if BLOCK_DISPATCH
+#if FASTGRAPH_DISPATCH
   __builtin_cpu_init();
   if (__builtin_cpu_supports("avx512f")) return SimulateBlockAvx512;
   if (__builtin_cpu_supports("avx2")) return SimulateBlockAvx2;
@@ -447,7 +393,7 @@ BlockLoop ChooseBlockLoop() {
   return SimulateBlock;
 }
 
-BLOCK_INLINE void UnpackBody() {
+FASTGRAPH_INLINE void UnpackBody() {
   // Locals, as the char stores could alias the globals.
   const uint32_t vars = VarCount;
   for (uint32_t v = 0; v < vcount; ++v) {
@@ -459,12 +405,12 @@ BLOCK_INLINE void UnpackBody() {
 }
 
 void UnpackPlain() { UnpackBody(); }
-#if BLOCK_DISPATCH
+#if FASTGRAPH_DISPATCH
 __attribute__((target("avx2"))) void UnpackAvx2() { UnpackBody(); }
 #endif
 
 void unpack() {
-#if BLOCK_DISPATCH
+#if FASTGRAPH_DISPATCH
   __builtin_cpu_init();
   if (__builtin_cpu_supports("avx2")) {
     UnpackAvx2();
@@ -477,7 +423,7 @@ void unpack() {
 // Table rows of patterns [v0, v1) of one word from its detection masks at
 // variable value 1 (sa0) and 0 (sa1): '0' = 'X' - 40, '1' = 'X' - 39, the
 // two masks being disjoint.
-BLOCK_INLINE void WriteRowsBody(uint32_t v0, uint32_t v1, const uint32_t* sa0, const uint32_t* sa1, uint32_t nodes) {
+FASTGRAPH_INLINE void WriteRowsBody(uint32_t v0, uint32_t v1, const uint32_t* sa0, const uint32_t* sa1, uint32_t nodes) {
   for (uint32_t v = v0; v < v1; ++v) {
     uint32_t j = v % 32;
     char* row = ftable[v].data();
@@ -489,7 +435,7 @@ BLOCK_INLINE void WriteRowsBody(uint32_t v0, uint32_t v1, const uint32_t* sa0, c
 void WriteRows(uint32_t v0, uint32_t v1, const uint32_t* sa0, const uint32_t* sa1, uint32_t nodes) {
   WriteRowsBody(v0, v1, sa0, sa1, nodes);
 }
-#if BLOCK_DISPATCH
+#if FASTGRAPH_DISPATCH
 __attribute__((target("avx2"))) void WriteRowsAvx2(uint32_t v0, uint32_t v1, const uint32_t* sa0, const uint32_t* sa1,
                                                    uint32_t nodes) {
   WriteRowsBody(v0, v1, sa0, sa1, nodes);
@@ -499,7 +445,7 @@ __attribute__((target("avx2"))) void WriteRowsAvx2(uint32_t v0, uint32_t v1, con
 using RowWriter = void (*)(uint32_t, uint32_t, const uint32_t*, const uint32_t*, uint32_t);
 
 RowWriter ChooseRowWriter() {
-#if BLOCK_DISPATCH
+#if FASTGRAPH_DISPATCH
   __builtin_cpu_init();
   if (__builtin_cpu_supports("avx2")) return WriteRowsAvx2;
 #endif

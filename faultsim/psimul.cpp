@@ -154,28 +154,7 @@ namespace {
 // The fast form works on blocks of kLanes packets at once: one word of the
 // block per packet, and every operation of the simulator is lane-wise, so a
 // block gives exactly the masks of its packets simulated one by one.
-constexpr uint32_t kLanes = 16;
-typedef uint32_t Block __attribute__((vector_size(4 * kLanes)));
-
-// The block loop is compiled once per instruction set and chosen at run
-// time; its helpers are inlined into each copy.  Every copy computes the
-// same bits.
-#define FAST_INLINE inline __attribute__((always_inline))
-#if defined(__x86_64__) && defined(__GNUC__)
-#define FAST_DISPATCH 1
-#else
-#define FAST_DISPATCH 0
-#endif
-
-FAST_INLINE bool Any(const Block& b) {
-  uint64_t w[kLanes / 2];
-  memcpy(w, &b, sizeof w);
-  uint64_t r = 0;
-  for (uint64_t x : w) r |= x;
-  return r != 0;
-}
-
-FAST_INLINE bool Full(const Block& b) {
+FASTGRAPH_INLINE bool Full(const Block& b) {
   uint64_t w[kLanes / 2];
   memcpy(w, &b, sizeof w);
   uint64_t r = ~uint64_t(0);
@@ -184,24 +163,6 @@ FAST_INLINE bool Full(const Block& b) {
 }
 
 FastGraphs fast;  // the nodes as slots, and the readers of each graph
-// Blocks on 64-byte boundaries, as the widest instruction set loads them
-// (std::vector guarantees only the alignment of the base instruction set).
-class Blocks {
- public:
-  void assign(size_t n) {
-    p_.reset(static_cast<Block*>(::operator new(std::max<size_t>(n, 1) * sizeof(Block), std::align_val_t(64))));
-    memset(static_cast<void*>(p_.get()), 0, n * sizeof(Block));
-  }
-  Block* data() { return p_.get(); }
-  Block& operator[](size_t i) { return p_.get()[i]; }
-
- private:
-  struct Free {
-    void operator()(Block* p) const { ::operator delete(p, std::align_val_t(64)); }
-  };
-  std::unique_ptr<Block, Free> p_;
-};
-
 Blocks goodV, faultV;  // per variable: fault-free values, values with one graph complemented
 Blocks goodD;          // per graph slot: fault-free graph value from that node on
 Blocks diffs;          // per graph: the patterns in which complementing it changes an output
@@ -237,7 +198,7 @@ void PrepareFast() {
 // changed variable has a reader after it, everything further depends on h
 // alone, and the rest is h's own observation mask, already known since the
 // graphs are taken from the last.
-FAST_INLINE void Observe(uint32_t g, Block& diff) {
+FASTGRAPH_INLINE void Observe(uint32_t g, Block& diff) {
   diff = Block{};
   uint32_t gv = GraphVar(g);
   faultV[gv] = ~goodV[gv];
@@ -278,7 +239,7 @@ FAST_INLINE void Observe(uint32_t g, Block& diff) {
 
 // Reach and sensitivity masks of graph g from its fault-free slots, and the
 // detection masks of its nodes, written to the packets' FLIST records.
-FAST_INLINE void MarkFast(uint32_t g, const Block& diff, uint32_t p0, uint32_t np) {
+FASTGRAPH_INLINE void MarkFast(uint32_t g, const Block& diff, uint32_t p0, uint32_t np) {
   uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
   const FastNode* nd = fast.nodes.data() + b;
   const Block* D = goodD.data() + fast.slotBase[g];
@@ -296,7 +257,7 @@ FAST_INLINE void MarkFast(uint32_t g, const Block& diff, uint32_t p0, uint32_t n
   }
 }
 
-FAST_INLINE void SimulateBlockBody(uint32_t p0, uint32_t np) {
+FASTGRAPH_INLINE void SimulateBlockBody(uint32_t p0, uint32_t np) {
   uint32_t fixed = InpCount + ConCount;
   for (uint32_t i = 0; i < fixed; ++i) {
     Block b{};
@@ -326,7 +287,7 @@ FAST_INLINE void SimulateBlockBody(uint32_t p0, uint32_t np) {
 }
 
 void SimulateBlock(uint32_t p0, uint32_t np) { SimulateBlockBody(p0, np); }
-#if FAST_DISPATCH
+#if FASTGRAPH_DISPATCH
 __attribute__((target("avx2"))) void SimulateBlockAvx2(uint32_t p0, uint32_t np) { SimulateBlockBody(p0, np); }
 __attribute__((target("avx512f"))) void SimulateBlockAvx512(uint32_t p0, uint32_t np) {
   SimulateBlockBody(p0, np);
@@ -338,7 +299,7 @@ int isaLimit = 2;  // the widest instruction set the block loop may use
 using BlockLoop = void (*)(uint32_t, uint32_t);
 
 BlockLoop ChooseBlockLoop() {
-#if FAST_DISPATCH
+#if FASTGRAPH_DISPATCH
   __builtin_cpu_init();
   if (isaLimit >= 2 && __builtin_cpu_supports("avx512f")) return SimulateBlockAvx512;
   if (isaLimit >= 1 && __builtin_cpu_supports("avx2")) return SimulateBlockAvx2;
@@ -350,7 +311,7 @@ BlockLoop ChooseBlockLoop() {
 
 int psimul_limit_isa(int level) {
   isaLimit = level;
-#if FAST_DISPATCH
+#if FASTGRAPH_DISPATCH
   __builtin_cpu_init();
   if (level >= 2 && __builtin_cpu_supports("avx512f")) return 2;
   if (level >= 1 && __builtin_cpu_supports("avx2")) return 1;
