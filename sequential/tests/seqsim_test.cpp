@@ -111,6 +111,21 @@ std::vector<uint32_t> DetectionFrames(const Rows& good, const Rows& bad) {
 }
 
 // Random inputs with about one value in `x_share` unknown.
+// Reads a model of tests/data without the progress lines.
+void ReadModel(const std::string& file) {
+  verbose_mode = 1;
+  read_ag(kData + "/" + file);
+  verbose_mode = 0;
+}
+
+// Allocates `rows` pattern rows without the progress lines.
+void AllocRows(uint32_t rows) {
+  verbose_mode = 1;
+  vcount = rows;
+  alloc_vec();
+  verbose_mode = 0;
+}
+
 void FillInputs(std::mt19937& rng, uint32_t x_share) {
   for (uint32_t j = 0; j < vcount; ++j)
     for (uint32_t i = 0; i < InpCount; ++i)
@@ -361,9 +376,7 @@ INSTANTIATE_TEST_SUITE_P(Models, SeqwordFullScan, ::testing::Values("s27fs.agm",
 TEST(Seqfaults, SequentialModelsMatchPlainMethod) {
   std::mt19937 rng(31);
   for (const char* file : {"seq_mix.agm", "seq_first.agm", "seq_s27.agm", "seq_s298.agm"}) {
-    verbose_mode = 1;
-    read_ag(kData + "/" + file);
-    verbose_mode = 0;
+    ReadModel(file);
     for (uint32_t x_share : {0u, 6u}) ExpectFastEqualsPlain(rng, 150, x_share, false, file);
   }
   // More than one word of faults, flip-flops read from anywhere.
@@ -383,11 +396,8 @@ TEST(Seqfaults, SequentialModelsMatchPlainMethod) {
 }
 
 TEST(Seqword, SequentialModelIsLeftToTheOtherMethods) {
-  verbose_mode = 1;
-  read_ag(kData + "/seq_s27.agm");
-  vcount = 70;
-  alloc_vec();
-  verbose_mode = 0;
+  ReadModel("seq_s27.agm");
+  AllocRows(70);
   alloc_m3simul();
   init_m3simul();
   EXPECT_FALSE(word_m3simul());
@@ -409,18 +419,13 @@ TEST(Seqsim, UntestableFaults) {
 }
 
 TEST(Seqsim, ReaderOfOutputRefused) {
-  verbose_mode = 1;
-  read_ag(kData + "/seq_readout.agm");
-  verbose_mode = 0;
+  ReadModel("seq_readout.agm");
   EXPECT_EXIT(CheckSequentialModel(), ::testing::ExitedWithCode(14), "y : Output variable read by a node");
 }
 
 TEST(M3simul, FirstPatternIsNeverComputed) {
-  verbose_mode = 1;
-  read_ag(kData + "/seq_first.agm");
-  vcount = 3;
-  alloc_vec();
-  verbose_mode = 0;
+  ReadModel("seq_first.agm");
+  AllocRows(3);
   vects[0][0] = 0;
   vects[1][0] = 1;
   vects[2][0] = 0;
@@ -438,11 +443,8 @@ TEST(M3simul, FirstPatternIsNeverComputed) {
 }
 
 TEST(M3simul, OnePatternComputesNothing) {
-  verbose_mode = 1;
-  read_ag(kData + "/seq_first.agm");
-  vcount = 1;
-  alloc_vec();
-  verbose_mode = 0;
+  ReadModel("seq_first.agm");
+  AllocRows(1);
   vects[0][0] = 1;
   alloc_m3simul();
   init_m3simul();
@@ -452,11 +454,8 @@ TEST(M3simul, OnePatternComputesNothing) {
 }
 
 TEST(M3simul, StampWrapKeepsResults) {
-  verbose_mode = 1;
-  read_ag(kData + "/seq_s298.agm");
-  vcount = 30;
-  alloc_vec();
-  verbose_mode = 0;
+  ReadModel("seq_s298.agm");
+  AllocRows(30);
   std::mt19937 rng(5);
   FillInputs(rng, 4);
   alloc_m3simul();
@@ -472,11 +471,8 @@ TEST(M3simul, StampWrapKeepsResults) {
 }
 
 TEST(M3simul, UnknownByteEndsTheRun) {
-  verbose_mode = 1;
-  read_ag(kData + "/seq_first.agm");
-  vcount = 2;
-  alloc_vec();
-  verbose_mode = 0;
+  ReadModel("seq_first.agm");
+  AllocRows(2);
   vects[0][0] = 0;
   vects[1][0] = 2;
   alloc_m3simul();
