@@ -54,8 +54,6 @@ std::vector<std::string> Ports() {
   return names;
 }
 
-void Combinational(const char* program, const std::string& model) { RefuseDelayedVariables(model, program); }
-
 void Emit(FILE* file, int mode, const std::string& text) {
   if (mode != 1) TextOut(text);
   if (mode != 0 && file != nullptr) fputs(text.c_str(), file);
@@ -125,7 +123,7 @@ void ReadDesign(const char* program) {
   read_ag(SSBDD);
   verbose_mode = 0;
   EndProcessing();
-  Combinational(program, SSBDD);
+  RefuseDelayedVariables(SSBDD, program);
   read_vec(tests);
   DesignNodes = NodCount;
   init_fsimul();
@@ -153,7 +151,7 @@ void ReadSpecification(const char* program) {
     verbose_mode = 0;
     Errors(specSSBDD, "The specification's inputs or outputs differ from the design's", -1);
   }
-  Combinational(program, specSSBDD);
+  RefuseDelayedVariables(specSSBDD, program);
   vcount = count;
   alloc_vec();
   std::vector<std::vector<char>>().swap(ftable);  // no fault simulation on the specification
