@@ -113,8 +113,7 @@ int generate_main(int argc, char** argv) {
   init_fsimul();
 
   if (!InFile.empty()) {
-    read_faults(InFile);
-    if (!FAULT_VECTOR) Errors(InFile, "file contains no fault simulation data", -1);
+    ReadFaultInfo(InFile);
     for (char& f : faults)
       if (f == 'x') f = 'X';  // not detected, like 'X'
   }

@@ -90,8 +90,7 @@ int genetic_main(int argc, char** argv) {
   std::vector<char> known;
   if (!InFile.empty()) {
     faults.assign(NodCount, 'X');
-    read_faults(InFile);
-    if (!FAULT_VECTOR) Errors(InFile, "file contains no fault simulation data", -1);
+    ReadFaultInfo(InFile);
     known = faults;
     for (char& f : known)
       if (f == 'x') f = 'X';  // not detected, like 'X'

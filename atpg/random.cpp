@@ -83,8 +83,7 @@ int random_main(int argc, char** argv) {
   SetFsimulDropping();
   no_fsimul_faults_update();
   if (!InFile.empty()) {
-    read_faults(InFile);
-    if (!FAULT_VECTOR) Errors(InFile, "file contains no fault simulation data", -1);
+    ReadFaultInfo(InFile);
     for (char& f : faults)
       if (f == 'x') f = 'X';  // not detected, like 'X'
   }

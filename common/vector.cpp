@@ -283,6 +283,12 @@ void read_faults(const std::string& path) {
   EndProcessing();
 }
 
+void ReadFaultInfo(const std::string& path) {
+  FAULT_VECTOR = 0;
+  read_faults(path);
+  if (!FAULT_VECTOR) Errors(path, "file contains no fault simulation data", -1);
+}
+
 void alloc_vec() {
   BeginProcessing("Allocating test patterns");
   vects.assign(vcount, BlankRow());

@@ -21,6 +21,10 @@ extern std::string gener_poly, gener_init, analyser_poly, analyser_init, analyse
 
 void read_vec(const std::string& path);
 void read_faults(const std::string& path);
+// The -infile of the generators and simulators: the fault status of a test
+// file; a file without a fault section ends the run with "file contains no
+// fault simulation data".
+void ReadFaultInfo(const std::string& path);
 void write_vec(const std::string& path, int mode);
 void alloc_vec();
 // A fresh pattern row: inputs 0, graph columns not set ('x'), constants from

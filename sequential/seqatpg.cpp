@@ -237,9 +237,7 @@ int seqatpg_main(int argc, char** argv) {
   alloc_seqsimul();
   total = 0;
   if (!InFile.empty()) {
-    FAULT_VECTOR = 0;
-    read_faults(InFile);
-    if (!FAULT_VECTOR) Errors(InFile, "file contains no fault simulation data", -1);
+    ReadFaultInfo(InFile);
     total = NormaliseFaultMarks(faults);
   }
   if (InTemplate) read_template(design + ".fxi");

@@ -63,9 +63,7 @@ int sequential_main(int argc, char** argv) {
   faults.assign(NodCount, 'X');
   if (!InFile.empty()) {
     // Only f's own fault section counts, not the one of the patterns file.
-    FAULT_VECTOR = 0;
-    read_faults(InFile);
-    if (!FAULT_VECTOR) Errors(InFile, "file contains no fault simulation data", -1);
+    ReadFaultInfo(InFile);
   }
   BeginProcessing("Fault simulation");
   InitNextGraphs();
