@@ -7,7 +7,7 @@
 # whether analyze's fault coverage of the patterns agrees with generate's
 # tested count.
 # Usage: atpg_bench.sh <bindir> [circuit ...]   (e.g. s27 s298; default all)
-# Environment: BENCH (benchmark folder, default ../shared/benchmarks of the
+# Environment: BENCH (benchmark folder, default benchmarks/ of the
 # repository), VECTOR_LIMIT (generate -vector_limit, default 3000).
 set -u
 [ $# -ge 1 ] || { echo "usage: $0 <bindir> [circuit ...]" >&2; exit 2; }

@@ -6,7 +6,7 @@
 # STAT# line and the wall-clock seconds of each import run, then the
 # benchcheck verdict of both full-scan models.
 # Usage: iscas89_bench.sh <bindir> [circuit ...]   (e.g. s27 s298; default all)
-# Environment: BENCH (benchmark folder, default ../shared/benchmarks of the
+# Environment: BENCH (benchmark folder, default benchmarks/ of the
 # repository), PATTERNS (benchcheck patterns, default 320).
 set -u
 [ $# -ge 1 ] || { echo "usage: $0 <bindir> [circuit ...]" >&2; exit 2; }

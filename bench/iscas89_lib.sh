@@ -1,11 +1,11 @@
 # Helpers shared by the ISCAS'89 scripts (sourced, not run).
 
 # Folder of the ISCAS'89 circuits: $BENCH/iscas89 when BENCH is set (as the
-# end-to-end harness sets it), else shared/benchmarks beside the repository.
+# end-to-end harness sets it), else the repository's own benchmarks/ folder.
 iscas89_dir() {
   local repo
   repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-  echo "${BENCH:-$repo/../shared/benchmarks}/iscas89"
+  echo "${BENCH:-$repo/benchmarks}/iscas89"
 }
 
 # Sets `files` to the .bench files of the circuits named (e.g. s27 s298), or

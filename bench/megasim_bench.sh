@@ -12,7 +12,7 @@
 # -split_prev) and a run with -packet_size 2 write analyze's file as well; an
 # estimate that leaves a slice empty is refused by megasim and noted.
 # Usage: megasim_bench.sh <bindir> [circuit ...]   (e.g. s27 s298; default all)
-# Environment: BENCH (benchmark folder, default ../shared/benchmarks of the
+# Environment: BENCH (benchmark folder, default benchmarks/ of the
 # repository), PATTERNS (default 3200), SEED (default 2026), RUNS (timed runs
 # of each program, taking turns, the best figures kept; default 1).
 set -u

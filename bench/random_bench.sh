@@ -15,7 +15,7 @@
 # generations of 32, unless a small model stalls first) and analyze on 32,000
 # random patterns, and whether both generators stayed within analyze's time.
 # Usage: random_bench.sh <bindir> [circuit ...]   (e.g. s27 s298; default all)
-# Environment: BENCH (benchmark folder, default ../shared/benchmarks of the
+# Environment: BENCH (benchmark folder, default benchmarks/ of the
 # repository), VECTOR_LIMIT (generate -vector_limit, default 3000: the
 # largest models need more than generate's default of 1000).
 set -u

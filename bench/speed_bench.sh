@@ -21,7 +21,7 @@
 #
 # Usage: speed_bench.sh <bindir> <reference bindir | -> [circuit ...]
 #   (circuits as in the ISCAS'89 folder, e.g. s27 s38584.1; default all)
-# Environment: BENCH (benchmark folder, default ../shared/benchmarks of the
+# Environment: BENCH (benchmark folder, default benchmarks/ of the
 # repository), PATTERNS, RUNS, MEM_LIMIT_KB (virtual-memory limit of every
 # generate -vector_limit 1000000 run, default 6 GiB: a build that allocates
 # all rows up front needs more than that on the larger models).

@@ -4,7 +4,7 @@
 # benchcheck.  Exit 0 when all agree, 1 on any failure, 77 (skipped) when
 # import is not built.
 # Usage: iscas89_check.sh <bindir>   (BENCH: benchmark folder, as in the
-# end-to-end cases; default shared/benchmarks beside the repository)
+# end-to-end cases; default the repository's benchmarks/ folder)
 set -u
 [ $# -eq 1 ] || { echo "usage: $0 <bindir>" >&2; exit 2; }
 here=$(cd "$(dirname "$0")" && pwd)

@@ -2,7 +2,7 @@
 # Runs one end-to-end case: a folder with
 #   cmd           the command line, run by bash in a fresh work folder
 #                 (PATH starts with the programs' folder; $DATA is tests/data,
-#                 $BENCH the shared benchmark folder)
+#                 $BENCH the repository's benchmarks/ folder)
 #   in/           files copied into the work folder first (optional)
 #   stdin         standard input (optional; otherwise empty)
 #   expect/status, expect/stdout, expect/stderr
@@ -25,7 +25,7 @@ normalise() { sed -E 's/(Time, used by process: )[0-9.]+ /\1T /; s/(\*\*\* TOTAL
 
 (
   cd "$work" || exit 99
-  export PATH="$bindir:$PATH" DATA="$here/data" BENCH="$here/../../shared/benchmarks"
+  export PATH="$bindir:$PATH" DATA="$here/data" BENCH="$here/../benchmarks"
   bash "$case_dir/cmd" <"$stdin_file" >"$work/.stdout" 2>"$work/.stderr"
   echo $? >"$work/.status"
 )

@@ -19,7 +19,7 @@ set -u
 here=$(cd "$(dirname "$0")" && pwd)
 c=$1
 n=${2:-120}
-bench=${BENCH:-$here/../../../shared/benchmarks}/iscas89/$c.bench
+bench=${BENCH:-$here/../../benchmarks}/iscas89/$c.bench
 bash "$here/../../bench/fullscan.sh" "$bench" >"${c}fs.bench" || exit 2
 import -read_iscas89 "${c}fs.bench" >/dev/null || exit 2
 d=${c}fs

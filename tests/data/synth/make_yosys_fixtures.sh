@@ -6,7 +6,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$here/../../..
-bench=${BENCH:-$repo/../shared/benchmarks}/iscas89
+bench=${BENCH:-$repo/benchmarks}/iscas89
 command -v yosys >/dev/null || { apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y yosys; } >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
