@@ -82,7 +82,12 @@ GenerateEnd generate() {
       backtracks += backtrack_count;
       if (result == 0) {
         const uint32_t rows_for_patterns = TPFFlag ? VectorLim : VectorLim - 1;
-        if (vektoreid >= rows_for_patterns) return GenerateEnd::VectorLimit;
+        if (vektoreid >= rows_for_patterns) {
+          // The patterns kept so far are written all the same, so their
+          // figures are printed as at the end of a full run.
+          PrintSummary(untestable, backtracks);
+          return GenerateEnd::VectorLimit;
+        }
         StorePatternRow();
         std::vector<unsigned char>& pattern = vects[vektoreid];
         const std::vector<unsigned char>& good = vects[GoodRow()];
