@@ -16,5 +16,6 @@ enum class GenerateEnd { Done, VectorLimit };
 // Targets every stuck-at fault in node order and prints the summary, also
 // when it stops early because the pattern limit is reached.
 GenerateEnd generate();
-// Patterns only, inputs as '0', '1' and 'x' (one test per fault mode).
+// Patterns only, inputs as '0', '1' and 'x' (one test per fault mode, whose
+// patterns the fault loop keeps apart from the rows of vects).
 void write_inputs(const std::string& path);
