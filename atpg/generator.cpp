@@ -39,6 +39,31 @@ void StorePatternRow() {
   while (ftable.size() <= vektoreid) ftable.emplace_back(NodCount, 'X');
 }
 
+// -test_per_fault writes the input columns only and never simulates its
+// patterns, so it keeps just those columns, two bits a value (0, 1 or 'x'),
+// instead of a row of every variable and a fault-table row per pattern: on
+// the largest models tens of thousands of tests are kept.
+std::vector<uint8_t> kept_inputs;
+
+constexpr uint8_t KeptX = 2;
+
+void KeepInputs(const std::vector<unsigned char>& good) {
+  const uint64_t first = uint64_t{vektoreid} * InpCount;
+  kept_inputs.resize((first + InpCount + 3) / 4, 0);
+  for (uint32_t i = 0; i < InpCount; ++i) {
+    const unsigned char v = good[i];
+    const uint8_t code = v == 0 ? 0 : v == 1 ? 1 : KeptX;
+    const uint64_t at = first + i;
+    kept_inputs[at / 4] |= static_cast<uint8_t>(code << (2 * (at % 4)));
+  }
+}
+
+char KeptInput(uint32_t pattern, uint32_t input) {
+  const uint64_t at = uint64_t{pattern} * InpCount + input;
+  const uint8_t code = (kept_inputs[at / 4] >> (2 * (at % 4))) & 3u;
+  return code == 0 ? '0' : code == 1 ? '1' : 'x';
+}
+
 void PrintSummary(uint32_t untestable, uint64_t backtracks) {
   uint32_t tested = CountDetected(faults, false);
   uint32_t total = 2 * NodCount;
@@ -63,6 +88,7 @@ GenerateEnd generate() {
   uint32_t untestable = 0;
   uint64_t backtracks = 0;
   reached_code1 = 0;
+  kept_inputs.clear();
   SetFsimulDropping();
   uint32_t graph = 0;
   for (uint32_t node = 0; node < NodCount; ++node) {
@@ -82,17 +108,23 @@ GenerateEnd generate() {
       backtracks += backtrack_count;
       if (result == 0) {
         const uint32_t rows_for_patterns = TPFFlag ? VectorLim : VectorLim - 1;
-        if (vektoreid >= rows_for_patterns) return GenerateEnd::VectorLimit;
-        StorePatternRow();
-        std::vector<unsigned char>& pattern = vects[vektoreid];
-        const std::vector<unsigned char>& good = vects[GoodRow()];
-        for (uint32_t i = 0; i < InpCount; ++i) pattern[i] = good[i];
+        if (vektoreid >= rows_for_patterns) {
+          // The patterns kept so far are written all the same, so their
+          // figures are printed as at the end of a full run.
+          PrintSummary(untestable, backtracks);
+          return GenerateEnd::VectorLimit;
+        }
         if (TPFFlag) {
+          KeepInputs(vects[GoodRow()]);
           if (mark == 'X' || mark == 'x')
             mark = digit;
           else if (mark != digit)
             mark = '&';
         } else {
+          StorePatternRow();
+          std::vector<unsigned char>& pattern = vects[vektoreid];
+          const std::vector<unsigned char>& good = vects[GoodRow()];
+          for (uint32_t i = 0; i < InpCount; ++i) pattern[i] = good[i];
           for (uint32_t i = 0; i < InpCount; ++i)
             if (pattern[i] == 'x') pattern[i] = static_cast<unsigned char>(GetRnd() & 1u);
           fsimul_one(vektoreid);
@@ -116,12 +148,10 @@ void write_inputs(const std::string& path) {
   fprintf(f.fp(), "\n.VECTORS %u\n\n", vcount);
   if (functionals) fprintf(f.fp(), "\n.FUNCTIONAL %u\n\n", functionals);
   fprintf(f.fp(), "\n.PATTERNS\n\n");
+  std::string line(InpCount + 1, '\n');
   for (uint32_t j = 0; j < vcount; ++j) {
-    for (uint32_t i = 0; i < InpCount; ++i) {
-      unsigned char v = vects[j][i];
-      fputc(v == 0 ? '0' : v == 1 ? '1' : 'x', f.fp());
-    }
-    fputc('\n', f.fp());
+    for (uint32_t i = 0; i < InpCount; ++i) line[i] = KeptInput(j, i);
+    fputs(line.c_str(), f.fp());
   }
   CommitOutput(f, path);
   EndProcessing();

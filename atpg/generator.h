@@ -13,8 +13,9 @@ extern FILE* redundant_file;   // the ".red" list of untestable faults being wri
 // Outcome of the fault loop.
 enum class GenerateEnd { Done, VectorLimit };
 
-// Targets every stuck-at fault in node order and prints the summary.
-// Stops early (without the summary) when the pattern rows are full.
+// Targets every stuck-at fault in node order and prints the summary, also
+// when it stops early because the pattern limit is reached.
 GenerateEnd generate();
-// Patterns only, inputs as '0', '1' and 'x' (one test per fault mode).
+// Patterns only, inputs as '0', '1' and 'x' (one test per fault mode, whose
+// patterns the fault loop keeps apart from the rows of vects).
 void write_inputs(const std::string& path);
