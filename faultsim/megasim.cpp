@@ -282,6 +282,9 @@ int megasim_main(int argc, char** argv) {
   // The formulas assume that a graph reads only earlier graphs.
   RefuseDelayedVariables(design + ".agm", "megasim");
   if (split) {
+    // Every slice holds at least one internal graph.
+    if (split > InternalGraphs())
+      Error(Format("The model has %u internal graphs, too few for %u slices", InternalGraphs(), split), -1);
     if (splitRangeGiven) {
       parse_split_ranges();
     } else {
