@@ -301,6 +301,7 @@ int megasim_main(int argc, char** argv) {
   uint32_t total;
   if (randomCount == 0) {
     read_vec(design + ".tst");
+    ForgetOtherModelStatus(false);
     total = vcount;
     packetSize = vcount;
   } else {
