@@ -1,5 +1,6 @@
 #include "vector.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -287,6 +288,32 @@ void ReadFaultInfo(const std::string& path) {
   FAULT_VECTOR = 0;
   read_faults(path);
   if (!FAULT_VECTOR) Errors(path, "file contains no fault simulation data", -1);
+}
+
+namespace {
+
+bool Holds(const std::vector<char>& row, const char* marks) {
+  return std::find_first_of(row.begin(), row.end(), marks, marks + strlen(marks)) != row.end();
+}
+
+}  // namespace
+
+void ForgetOtherModelStatus(bool delay_model) {
+  const char* own = delay_model ? "/\\" : "01";
+  const char* other = delay_model ? "01" : "/\\";
+  // Only the other model writes its single marks; a row that mixes both
+  // kinds is no status of this model either.
+  bool otherModel = Holds(faults, other);
+  if (!otherModel && !Holds(faults, own) && Holds(faults, "&")) {
+    for (const std::vector<char>& row : ftable) {
+      if (Holds(row, other)) {
+        otherModel = true;
+        break;
+      }
+      if (Holds(row, own)) break;
+    }
+  }
+  if (otherModel) faults.assign(faults.size(), 'X');
 }
 
 void alloc_vec() {

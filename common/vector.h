@@ -25,6 +25,12 @@ void read_faults(const std::string& path);
 // file; a file without a fault section ends the run with "file contains no
 // fault simulation data".
 void ReadFaultInfo(const std::string& path);
+// A fault status read from a file written under the other fault model
+// counts as none: a stuck-at run (delay_model false) clears a status of
+// transition marks, a delay run one of stuck-at marks.  A status of '&'
+// marks alone is told by the table read with it; one the table cannot tell
+// is kept, as both models mean the same by '&'.
+void ForgetOtherModelStatus(bool delay_model);
 void write_vec(const std::string& path, int mode);
 void alloc_vec();
 // A fresh pattern row: inputs 0, graph columns not set ('x'), constants from

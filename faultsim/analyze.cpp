@@ -89,6 +89,7 @@ int analyze_main(int argc, char** argv) {
   std::string design = argv[argc - 1];
   read_ag(design + ".agm");
   read_vec(design + extension);
+  ForgetOtherModelStatus(fault_model == 1);
   alloc_psimul();
   init_psimul();
   BeginProcessing("Simulating");

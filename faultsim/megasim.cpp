@@ -7,6 +7,7 @@
 #include <ctime>
 #include <sys/stat.h>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bdd.h"
@@ -14,6 +15,7 @@
 #include "mudel.h"
 #include "npsimul.h"
 #include "outfile.h"
+#include "psimul.h"
 #include "textnum.h"
 #include "topology.h"
 #include "topology_print.h"
@@ -267,6 +269,39 @@ void write_fault_stats(const std::string& path, uint32_t n) {
   if (!out.Commit()) Error("Cannot create/open output TST file", -1);
 }
 
+// After several packets the file holds the rows of the last ones: its fault
+// status is what those rows detect, merged into the status the run started
+// from as analyze merges (the terminal has reported the whole run).  Without
+// dropping their table holds every detection; dropping skips the rows of
+// graphs already dropped, so the rows are simulated again, word-parallel,
+// and the table of -fault_table stays the one the run made.
+void StatusOfWrittenRows(std::vector<char> start) {
+  if (!dropFaults) {
+    for (uint32_t v = 0; v < vcount; ++v) {
+      const char* row = ftable[v].data();
+      for (uint32_t n = 0; n < NodCount; ++n) {
+        char& f = start[n];
+        char m = row[n];
+        if (m == 'X') continue;
+        if (f == 'X' || f == 'x')
+          f = m;
+        else if ((f == '0' && m == '1') || (f == '1' && m == '0'))
+          f = '&';
+      }
+    }
+    faults.swap(start);
+    return;
+  }
+  std::vector<std::vector<char>> table;
+  if (dropFaultsTable) table = ftable;
+  faults.swap(start);
+  alloc_psimul();
+  init_psimul();
+  psimul();
+  serial_vec();
+  if (dropFaultsTable) ftable.swap(table);
+}
+
 double ProcessSeconds() {
   timespec ts{};
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
@@ -282,6 +317,9 @@ int megasim_main(int argc, char** argv) {
   // The formulas assume that a graph reads only earlier graphs.
   RefuseDelayedVariables(design + ".agm", "megasim");
   if (split) {
+    // Every slice holds at least one internal graph.
+    if (split > InternalGraphs())
+      Error(Format("The model has %u internal graphs, too few for %u slices", InternalGraphs(), split), -1);
     if (splitRangeGiven) {
       parse_split_ranges();
     } else {
@@ -298,6 +336,7 @@ int megasim_main(int argc, char** argv) {
   uint32_t total;
   if (randomCount == 0) {
     read_vec(design + ".tst");
+    ForgetOtherModelStatus(false);
     total = vcount;
     packetSize = vcount;
   } else {
@@ -311,6 +350,7 @@ int megasim_main(int argc, char** argv) {
   // add to the status that was read.
   if (mode == 0)
     for (char& f : faults) f = 'X';
+  std::vector<char> startStatus = faults;
   alloc_topology();
   alloc_bdd();
   alloc_npsimul(mode);
@@ -344,6 +384,7 @@ int megasim_main(int argc, char** argv) {
   TextOut(Format("Fault coverage %f\n", all ? count * 100.0 / all : 0.0));
   TextOut(Format("%u vectors simulated\n", total));
   if (!noOutput) {
+    if (packets > 1 && !faultStats) StatusOfWrittenRows(std::move(startStatus));
     if (faultStats)
       write_fault_stats(design + ".tst", total);
     else

@@ -157,16 +157,20 @@ void topology_estimate_split(uint32_t n, std::vector<uint32_t>& bounds) {
   if (internal > 0) topology_build_ext(BUILD_ESTIMATE, 0, internal - 1, 0);
   uint64_t sum = 0;
   for (uint32_t k = 0; k < internal; ++k) sum += estimation[k];
+  // A slice ends once its share of the estimate is passed, but never empty,
+  // and a bound is forced where only as many graphs are left as slices are
+  // still to start: with at least n internal graphs every bound is set.
+  bounds[0] = 0;
   uint64_t running = 0;
   uint32_t next = 1;
   for (uint32_t k = 0; k < internal && next < n; ++k) {
     running += estimation[k];
-    if (sum / n < running) {
+    bool passed = sum / n < running && k > bounds[next - 1];
+    if (passed || internal - k == n - next) {
       bounds[next++] = k;
       running = 0;
     }
   }
-  bounds[0] = 0;
   bounds[n] = internal;
   std::vector<uint32_t>().swap(estimation);
 }

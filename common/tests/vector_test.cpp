@@ -42,6 +42,30 @@ TEST_F(VecTest, PatternSymbolsAndConstants) {
   EXPECT_EQ(vects[1], (std::vector<unsigned char>{0, 1, 0, 1, 'x'}));
 }
 
+// The model that wrote a status: its single marks, or for '&' alone the
+// table read with it; a status of the other model reads as none.
+TEST_F(VecTest, OtherModelStatusCountsAsNone) {
+  struct Case {
+    const char* status;
+    const char* table;  // one row; "" for none
+    bool delay_run;
+    bool kept;
+  } cases[] = {
+      {"0&X", "", false, true},   {"/&X", "", false, false},  {"&X\\", "", false, false},
+      {"&X&", "/XX", false, false}, {"&X&", "0XX", false, true}, {"&X&", "", false, true},
+      {"0/X", "", false, false},  {"0/X", "", true, false},   {"/&X", "", true, true},
+      {"1XX", "", true, false},   {"&X&", "0XX", true, false}, {"&X&", "X\\X", true, true},
+  };
+  for (const Case& c : cases) {
+    faults.assign(c.status, c.status + 3);
+    ftable.clear();
+    if (*c.table) ftable.emplace_back(c.table, c.table + 3);
+    ForgetOtherModelStatus(c.delay_run);
+    std::vector<char> expect = c.kept ? std::vector<char>(c.status, c.status + 3) : std::vector<char>(3, 'X');
+    EXPECT_EQ(faults, expect) << c.status << " table " << c.table << (c.delay_run ? " delay run" : " stuck-at run");
+  }
+}
+
 TEST_F(VecTest, Mode0ReadsBackAndCoverage) {
   vcount = 2;
   alloc_vec();

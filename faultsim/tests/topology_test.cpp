@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "messages.h"
 #include "mudel.h"
@@ -64,6 +65,37 @@ TEST(TopologyBuild, ConeSweepMatchesSearch) {
       std::string sweep = Printed(run.slices, run.flags);
       ASSERT_EQ(sweep, search) << "trial " << trial << " slices " << run.slices;
     }
+  }
+  verbose_mode = 0;
+}
+
+// The split estimate on models of every size and shape (random ones and
+// full-scan s298, whose estimates are very uneven): for every n up to the
+// internal graphs, all bounds set, rising strictly from 0 to their count.
+void ExpectEveryBoundSet(const std::string& what) {
+  uint32_t internal = GrpCount - OutCount;
+  for (uint32_t n = 2; n <= 31 && n <= internal; ++n) {
+    std::vector<uint32_t> bounds(33, 0);
+    topology_estimate_split(n, bounds);
+    ASSERT_EQ(bounds[0], 0u) << what << " n " << n;
+    ASSERT_EQ(bounds[n], internal) << what << " n " << n;
+    for (uint32_t k = 1; k <= n; ++k) ASSERT_LT(bounds[k - 1], bounds[k]) << what << " n " << n << " bound " << k;
+  }
+}
+
+TEST(SplitEstimate, EveryBoundSetAndNoSliceEmpty) {
+  verbose_mode = 1;
+  std::mt19937 rng(1913);
+  for (int trial = 0; trial < 150; ++trial) {
+    auto pick = [&](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
+    RandomModelShape shape{2 + pick(20), pick(2), 3 + pick(150), 1 + pick(6), 1 + pick(8)};
+    MakeRandomModel(rng, shape);
+    ExpectEveryBoundSet("trial " + std::to_string(trial));
+  }
+  for (const char* name : {"s298fs.agm", "rand200.agm"}) {
+    read_ag(std::string(TEST_DATA_DIR) + "/" + name);
+    ExpectEveryBoundSet(name);
+    free_ag();
   }
   verbose_mode = 0;
 }
