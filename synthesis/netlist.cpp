@@ -101,6 +101,8 @@ void netlist::open_output() {
     std::string name;
     if (!std::getline(std::cin, name)) name.clear();
     if (!name.empty() && name.back() == '\r') name.pop_back();
+    // Without a name the cell could never be found in a library.
+    if (name.find_first_not_of(" \t") == std::string::npos) Error("Target cell name expected", -1);
     if (name.size() > 131) Error("Target cell name longer than 131 characters", -1);
     targetname = name;
   }

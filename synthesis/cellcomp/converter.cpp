@@ -29,6 +29,7 @@ const char* const converter::errmsg[] = {
     "Name used twice in gate",
     "Library file and library source are the same file",
     "Control character in name or expression",
+    "Constant in Boolean expression",
 };
 
 namespace {
@@ -289,7 +290,7 @@ void converter::getexpr() {
   }
   if (expr.empty()) {
     errcode = E_NOEXPR;
-    err();
+    errname(cellname);
   }
 }
 
@@ -342,6 +343,12 @@ void converter::checkexpr() {
       ++i;
     }
     if (i == start) err();  // empty operand
+    // A constant would become an input pin named "0" or "1" that no net of
+    // a design can drive: constant nets are tied by the synthesis programs.
+    if (i - start == 1 && (s[start] == '0' || s[start] == '1')) {
+      errcode = E_CONSTANT;
+      errname(cellname);
+    }
     // Close the groups that end behind this operand.
     while (i < n && s[i] == ')') {
       if (depth == 0) err();
