@@ -38,7 +38,7 @@ int Row() { return static_cast<int>(CurrentRow); }
 // Skips to the start of the next line, counting it.
 void waistln() {
   int c;
-  while ((c = getc(vecfile)) != EOF)
+  while ((c = getc_unlocked(vecfile)) != EOF)
     if (c == '\n') {
       ++CurrentRow;
       return;
@@ -53,7 +53,7 @@ void stepback(int c) {
 std::string KeywordLine() {
   std::string s;
   int c;
-  while ((c = getc(vecfile)) != EOF && c != '\n') s.push_back(static_cast<char>(c));
+  while ((c = getc_unlocked(vecfile)) != EOF && c != '\n') s.push_back(static_cast<char>(c));
   ++CurrentRow;
   return s;
 }
@@ -61,7 +61,7 @@ std::string KeywordLine() {
 // Skips lines that begin with white space; returns false at end of file.
 bool SkipBlankLines() {
   for (;;) {
-    int c = getc(vecfile);
+    int c = getc_unlocked(vecfile);
     if (c == EOF) return false;
     if (!isspace(c)) {
       stepback(c);
@@ -80,7 +80,7 @@ bool readWholePattern(uint32_t r) {
   std::vector<unsigned char>& row = vects[r];
   row.assign(row.size(), 0);
   for (uint32_t i = 0; i < VarCount; ++i) {
-    int c = getc(vecfile);
+    int c = getc_unlocked(vecfile);
     if (c == EOF) break;
     if (c == '\n' || c == '\r') {
       stepback(c);
@@ -98,15 +98,41 @@ bool readWholePattern(uint32_t r) {
   return true;
 }
 
+// The rows of the patterns and the table are read a line at a time (a
+// character at a time was most of the time of a whole simulation run).
+char* lineBuf = nullptr;
+size_t lineCap = 0;
+
+// The rest of the current line, with its new line when it has one; the
+// length, 0 at the end of the file.  The new line is not counted here.
+size_t ReadLine() {
+  ssize_t n = getline(&lineBuf, &lineCap, vecfile);
+  return n > 0 ? static_cast<size_t>(n) : 0;
+}
+
+void EndLine(size_t len) {
+  if (len > 0 && lineBuf[len - 1] == '\n') ++CurrentRow;
+}
+
 // Pattern row r; false when the file ends before the row is complete.
 bool readPattern(uint32_t r) {
   if (r == vects.size()) vects.push_back(BlankRow());
   if (bistVariant) return readWholePattern(r);
   std::vector<unsigned char>& row = vects[r];
+  const size_t len = ReadLine();
+  // A new line within the inputs is an unknown symbol, so a line shorter
+  // than the inputs ends the file.
+  if (len < InpCount) {
+    for (size_t i = 0; i < len; ++i) {
+      unsigned char c = static_cast<unsigned char>(lineBuf[i]);
+      if (c != '0' && c != 'L' && c != 'l' && c != '1' && c != 'H' && c != 'h' && c != 'x')
+        Error("Unknown symbol in patterns file", Row());
+    }
+    return false;
+  }
+  const char* line = lineBuf;
   for (uint32_t i = 0; i < InpCount; ++i) {
-    int c = getc(vecfile);
-    switch (c) {
-      case EOF: return false;
+    switch (line[i]) {
       case '0': case 'L': case 'l': row[i] = 0; break;
       case '1': case 'H': case 'h': row[i] = 1; break;
       case 'x': row[i] = 'x'; break;
@@ -114,7 +140,7 @@ bool readPattern(uint32_t r) {
     }
   }
   SetConstants(row);
-  waistln();
+  EndLine(len);
   return true;
 }
 
@@ -129,36 +155,39 @@ void SetConstants(std::vector<unsigned char>& row) {
   }
 }
 
-// Reads symbols of `accepted` into `row` until the first other character.
-void ReadMarks(std::vector<char>& row, const char* accepted, const char* too_long) {
-  size_t n = 0;
-  int c;
-  while ((c = getc(vecfile)) != EOF) {
-    if (c == 0 || strchr(accepted, c) == nullptr) {
-      if (c == '\n')
-        ++CurrentRow;
-      else
-        waistln();
-      return;
-    }
-    if (n >= NodCount) Error(too_long, Row());
-    row[n++] = static_cast<char>(c);
+// The fault marks: '0', '1', 'X', 'x', '&' and the transition marks, so
+// files written with delay marks read back whole.
+struct MarkSymbols {
+  bool in[256] = {};
+  MarkSymbols() {
+    for (const char* p = "01Xx/\\&"; *p; ++p) in[static_cast<unsigned char>(*p)] = true;
   }
+};
+const MarkSymbols markSymbols;
+
+// Reads marks into `row` up to the first other character; the rest of the
+// line is passed over.
+void ReadMarks(std::vector<char>& row, const char* too_long) {
+  const size_t len = ReadLine();
+  const bool* in = markSymbols.in;
+  size_t n = 0;
+  for (; n < len && in[static_cast<unsigned char>(lineBuf[n])]; ++n)
+    if (n >= NodCount) Error(too_long, Row());
+  if (n > 0) memcpy(row.data(), lineBuf, n);
+  EndLine(len);
 }
 
-// Table marks include the transition marks, so files written with delay
-// marks read back whole.
 void readTable(uint32_t r) {
   if (r == ftable.size()) ftable.emplace_back(NodCount, 'X');
-  ReadMarks(ftable[r], "01Xx/\\&", "Line of table too long");
+  ReadMarks(ftable[r], "Line of table too long");
 }
-void readFaults() { ReadMarks(faults, "&01Xx/\\", "FAULTS section too long"); }
+void readFaults() { ReadMarks(faults, "FAULTS section too long"); }
 
 // Moves to the next line that begins with '.' and reads it (the text between
 // sections is passed over); false at the end of the file.  `row` is its line.
 bool NextKeyword(std::string& key, int& row) {
   for (;;) {
-    int c = getc(vecfile);
+    int c = getc_unlocked(vecfile);
     if (c == EOF) return false;
     if (c == '\n') {
       ++CurrentRow;
@@ -177,7 +206,7 @@ bool NextKeyword(std::string& key, int& row) {
 
 // True when a line follows that is not a keyword line.
 bool RowLineAhead() {
-  int c = getc(vecfile);
+  int c = getc_unlocked(vecfile);
   stepback(c);
   return c != EOF && c != '.';
 }
@@ -345,19 +374,23 @@ void write_vec(const std::string& path, int mode) {
             cstp_poly.c_str(), analyser_state.c_str());
   }
   fputs("\n.PATTERNS\n\n", f);
-  std::string line;
   uint32_t internalEnd = VarCount - OutCount;
+  const uint32_t cols = mode == 7 ? InpCount : VarCount;
+  // Per column its digits for 0 and 1; any other value is written as it is.
+  std::vector<char> zero(cols), one(cols), line(cols + 1, '\n');
+  for (uint32_t i = 0; i < cols; ++i) {
+    const char* digits = (mode == 6 || i < InpCount) ? "01" : (i < internalEnd ? "lh" : "LH");
+    zero[i] = digits[0];
+    one[i] = digits[1];
+  }
   for (uint32_t v = first; v < vcount; ++v) {
-    const std::vector<unsigned char>& row = vects[v];
-    line.clear();
-    uint32_t cols = mode == 7 ? InpCount : VarCount;
+    const unsigned char* row = vects[v].data();
+    char* out = line.data();
     for (uint32_t i = 0; i < cols; ++i) {
       unsigned char b = row[i];
-      const char* digits = (mode == 6 || i < InpCount) ? "01" : (i < internalEnd ? "lh" : "LH");
-      line.push_back(b == 0 ? digits[0] : b == 1 ? digits[1] : static_cast<char>(b));
+      out[i] = b == 0 ? zero[i] : b == 1 ? one[i] : static_cast<char>(b);
     }
-    line.push_back('\n');
-    fwrite(line.data(), 1, line.size(), f);
+    fwrite(out, 1, cols + 1, f);
   }
   if (mode != 1 && mode != 2 && mode != 6 && mode != 7) {
     fputs("\n.TABLE\n\n", f);

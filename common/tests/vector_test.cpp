@@ -70,6 +70,20 @@ TEST_F(VecTest, DelayMarksReadBackWhole) {
   EXPECT_NE(ReadFile(dir + "/d.tst").find("4 / 6 = 66.666667 %"), std::string::npos);
 }
 
+// A mark row ends at the first other character (the rest of its line is
+// passed over) or at the end of the file; the marks it lacks stay 'X'.
+TEST_F(VecTest, MarkRowsEndAtAnotherCharacter) {
+  using namespace std::string_literals;
+  read_vec(File("\n.VECTORS 4\n\n.PATTERNS\n\n010\n011 \n110\r\n111\n\n.TABLE\n\n0q11\n1\r\n&\0" "11\n/\\\n\n.FAULTS\n\n0"s));
+  ASSERT_EQ(vcount, 4u);
+  EXPECT_EQ(vects[3], (std::vector<unsigned char>{1, 1, 1, 1, 'x'}));
+  EXPECT_EQ(ftable[0], (std::vector<char>{'0', 'X', 'X'}));
+  EXPECT_EQ(ftable[1], (std::vector<char>{'1', 'X', 'X'}));
+  EXPECT_EQ(ftable[2], (std::vector<char>{'&', 'X', 'X'}));
+  EXPECT_EQ(ftable[3], (std::vector<char>{'/', '\\', 'X'}));
+  EXPECT_EQ(faults, (std::vector<char>{'0', 'X', 'X'}));
+}
+
 TEST_F(VecTest, TableSkippedWithoutReadFaultTable) {
   READ_FAULT_TABLE = 0;
   read_vec(File("\n.VECTORS 1\n\n.PATTERNS\n\n010\n\n.TABLE\n\n0X1\n\n.FAULTS\n\n01X\n"));
@@ -118,7 +132,9 @@ INSTANTIATE_TEST_SUITE_P(
         Bad{"\n.VECTORS 1\n\n.PATTERNS\n\n0X1\n", "Error at line 6: Unknown symbol in patterns file"},
         Bad{"\n.VECTORS 1\n\n.PATTERNS\n\n0 1\n", "Error at line 6: Unknown symbol in patterns file"},
         Bad{"\n.VECTORS 1\n\n.TABLE\n\nXXXX\n", "Error at line 6: Line of table too long"},
+        Bad{"\n.VECTORS 1\n\n.PATTERNS\n\n01\n", "Error at line 6: Unknown symbol in patterns file"},
         Bad{"\n.VECTORS 1\n\n.FAULTS\n\n&&&&\n", "Error at line 6: FAULTS section too long"},
+        Bad{"\n.VECTORS 1\n\n.FAULTS\n\n&&&&", "Error at line 6: FAULTS section too long"},
         Bad{"\n.VECTORS 1\n\n.FAULT_STATS\n", "Error at line 4: Unknown keyword"},
         Bad{"\n.PATTERNS\n\n010\n", "Error at line 2: Section before .VECTORS"},
         Bad{"\n.FAULTS\n\n010\n", "Error at line 2: Section before .VECTORS"},
