@@ -295,7 +295,38 @@ FASTGRAPH_INLINE void StoreDetections(uint32_t b, uint32_t n, const Block& obser
   }
 }
 
-FASTGRAPH_INLINE void SimulateBlockBody(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last) {
+// The same with dropping, lane by lane in word order as word by word: graph
+// g's detections of each word count until the word in which every fault of
+// its nodes has been found; from the next word on it stores none.  Neither
+// a graph's masks nor its dropping depend on another graph's dropping.
+FASTGRAPH_INLINE void StoreDetectionsDrop(uint32_t g, const Block& observed, uint32_t w0, uint32_t nw) {
+  const uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
+  uint32_t* found0 = droppedFaults0.data();
+  uint32_t* found1 = droppedFaults1.data();
+  for (uint32_t l = 0; l < nw; ++l) {
+    // Nothing observed changes nothing (a graph not dropped yet has a fault
+    // left to find).
+    if (observed[l] == 0 && n > 0) continue;
+    uint32_t* dst = pfltvec[w0 + l].data();
+    const uint32_t* values = pvects[w0 + l].data();
+    bool all = true;
+    for (uint32_t k = b; k < b + n; ++k) {
+      uint32_t d = bS[k][l] & observed[l];
+      dst[k] = d;
+      uint32_t v = values[Nods[k].n_var];
+      found0[k] |= v & d;
+      found1[k] |= ~v & d;
+      all = all && found0[k] != 0 && found1[k] != 0;
+    }
+    if (all) {
+      droppedGraphs[g] = 1;
+      ++droppedGraphsCount;
+      return;
+    }
+  }
+}
+
+FASTGRAPH_INLINE void SimulateBlockBody(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last, bool drop) {
   const uint32_t fixed = InpCount + ConCount;
   Block* values = bValues.data();
   for (uint32_t i = 0; i < fixed; ++i) {
@@ -336,10 +367,18 @@ FASTGRAPH_INLINE void SimulateBlockBody(uint32_t w0, uint32_t nw, uint32_t first
     for (uint32_t i = fixed; i < VarCount; ++i) pv[i] = values[i][l];
   }
   // Output graphs: every change of theirs is observed.
-  for (uint32_t g = GrpCount - OutCount; g < GrpCount; ++g) StoreDetections(Grps[g].g_beg, Grps[g].g_len, ~Block{}, w0, nw);
+  for (uint32_t g = GrpCount - OutCount; g < GrpCount; ++g) {
+    if (!drop)
+      StoreDetections(Grps[g].g_beg, Grps[g].g_len, ~Block{}, w0, nw);
+    else if (!droppedGraphs[g])
+      StoreDetectionsDrop(g, ~Block{}, w0, nw);
+  }
   if (last + 1 <= first) return;
   Block* calc = bCalc.data();
   for (uint32_t r = last + 1; r-- > first;) {
+    const bool dropped = drop && droppedGraphs[r];
+    // A dropped root still saves what lower roots read from it.
+    if (dropped && prevs[r] == nullptr) continue;
     const std::vector<Step>& list = steps[r];
     calc[r] = ~Block{};
     Block bits{};
@@ -366,23 +405,29 @@ FASTGRAPH_INLINE void SimulateBlockBody(uint32_t w0, uint32_t nw, uint32_t first
       uint32_t kept = std::min<uint32_t>(nw, p->history.size() > w0 ? static_cast<uint32_t>(p->history.size()) - w0 : 0);
       for (uint32_t l = 0; l < kept; ++l) p->history[w0 + l] = v[l];
     }
-    StoreDetections(Grps[r].g_beg, Grps[r].g_len, bits, w0, nw);
+    if (dropped) continue;
+    if (drop)
+      StoreDetectionsDrop(r, bits, w0, nw);
+    else
+      StoreDetections(Grps[r].g_beg, Grps[r].g_len, bits, w0, nw);
   }
 }
 
-void SimulateBlock(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last) {
-  SimulateBlockBody(w0, nw, first, last);
+void SimulateBlock(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last, bool drop) {
+  SimulateBlockBody(w0, nw, first, last, drop);
 }
 #if FASTGRAPH_DISPATCH
-__attribute__((target("avx2"))) void SimulateBlockAvx2(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last) {
-  SimulateBlockBody(w0, nw, first, last);
+__attribute__((target("avx2"))) void SimulateBlockAvx2(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last,
+                                                       bool drop) {
+  SimulateBlockBody(w0, nw, first, last, drop);
 }
-__attribute__((target("avx512f"))) void SimulateBlockAvx512(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last) {
-  SimulateBlockBody(w0, nw, first, last);
+__attribute__((target("avx512f"))) void SimulateBlockAvx512(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last,
+                                                           bool drop) {
+  SimulateBlockBody(w0, nw, first, last, drop);
 }
 #endif
 
-using BlockLoop = void (*)(uint32_t, uint32_t, uint32_t, uint32_t);
+using BlockLoop = void (*)(uint32_t, uint32_t, uint32_t, uint32_t, bool);
 
 BlockLoop ChooseBlockLoop() {
 #if FASTGRAPH_DISPATCH
@@ -563,10 +608,11 @@ void npsimul_ext(unsigned flags, uint32_t first, uint32_t last) {
       droppedGraphsCount = 0;
     }
   }
-  if (formulaBlocks && !(flags & SIM_DROP)) {
+  if (formulaBlocks) {
     NumberPrevs();
     BlockLoop simulate = ChooseBlockLoop();
-    for (uint32_t w0 = 0; w0 < W; w0 += kLanes) simulate(w0, std::min(kLanes, W - w0), first, last);
+    const bool drop = flags & SIM_DROP;
+    for (uint32_t w0 = 0; w0 < W; w0 += kLanes) simulate(w0, std::min(kLanes, W - w0), first, last, drop);
   } else {
     for (uint32_t w = 0; w < W; ++w) npsimul_single(pvects[w].data(), pfltvec[w].data(), flags, first, last, w);
   }

@@ -34,8 +34,8 @@ enum : unsigned {
 extern bool formulaShortcut;
 
 // True (the default) simulates the words of a packet in blocks, several at
-// once, wherever no word depends on an earlier one (every mode but
-// dropping); false takes word by word.  Both give the same masks.
+// once (dropping goes through a block's words in order); false takes word by
+// word.  Both give the same masks.
 extern bool formulaBlocks;
 
 void alloc_npsimul(unsigned flags);
