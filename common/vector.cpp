@@ -18,6 +18,7 @@ std::vector<char> faults;
 int FAULT_TABLE = 0;
 int FAULT_VECTOR = 0;
 uint32_t READ_FAULT_TABLE = 1;
+void (*TableRowSource)(uint32_t v, char* row) = nullptr;
 uint32_t CurrentRow = 0;
 std::string gener_poly, gener_init, analyser_poly, analyser_init, analyser_state, cstp_poly, cstp_init;
 
@@ -178,6 +179,12 @@ void ReadMarks(std::vector<char>& row, const char* too_long) {
 }
 
 void readTable(uint32_t r) {
+  if (READ_FAULT_TABLE == 2) {
+    static std::vector<char> scratch;
+    scratch.resize(NodCount);
+    ReadMarks(scratch, "Line of table too long");
+    return;
+  }
   if (r == ftable.size()) ftable.emplace_back(NodCount, 'X');
   ReadMarks(ftable[r], "Line of table too long");
 }
@@ -286,7 +293,7 @@ void read_vec(const std::string& path) {
   }
   // The patterns a .VECTORS count announces must be in the file.
   if (haveVectors && vcount > 0 && !havePatterns) Errors(".PATTERNS", "Too few rows in section", Row());
-  if (haveVectors && READ_FAULT_TABLE) ftable.resize(vcount, std::vector<char>(NodCount, 'X'));
+  if (haveVectors && READ_FAULT_TABLE == 1) ftable.resize(vcount, std::vector<char>(NodCount, 'X'));
   fclose(vecfile);
   vecfile = nullptr;
   EndProcessing();
@@ -395,7 +402,13 @@ void write_vec(const std::string& path, int mode) {
   if (mode != 1 && mode != 2 && mode != 6 && mode != 7) {
     fputs("\n.TABLE\n\n", f);
     const std::vector<char> none(NodCount, 'X');  // when the table was not loaded
+    std::vector<char> made(NodCount + 1, '\n');
     for (uint32_t v = 0; v < vcount; ++v) {
+      if (TableRowSource != nullptr) {
+        TableRowSource(v, made.data());
+        fwrite(made.data(), 1, NodCount + 1, f);
+        continue;
+      }
       const std::vector<char>& row = v < ftable.size() ? ftable[v] : none;
       // A model without nodes has empty rows, whose data() may be null.
       if (NodCount) fwrite(row.data(), 1, NodCount, f);

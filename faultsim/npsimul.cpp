@@ -26,6 +26,7 @@ int droppedGraphsCount = 0;
 std::vector<uint64_t> FaultStats0, FaultStats1;
 bool formulaShortcut = true;
 bool formulaBlocks = true;
+bool tableFromMasks = false;
 
 using namespace mega;
 
@@ -467,27 +468,28 @@ void unpack() {
 
 // Table rows of patterns [v0, v1) of one word from its detection masks at
 // variable value 1 (sa0) and 0 (sa1): '0' = 'X' - 40, '1' = 'X' - 39, the
-// two masks being disjoint.
-FASTGRAPH_INLINE void WriteRowsBody(uint32_t v0, uint32_t v1, const uint32_t* sa0, const uint32_t* sa1, uint32_t nodes) {
+// two masks being disjoint.  The rows go to ftable, or all to `out`.
+FASTGRAPH_INLINE void WriteRowsBody(uint32_t v0, uint32_t v1, const uint32_t* sa0, const uint32_t* sa1, uint32_t nodes,
+                                    char* out) {
   for (uint32_t v = v0; v < v1; ++v) {
     uint32_t j = v % 32;
-    char* row = ftable[v].data();
+    char* row = out != nullptr ? out : ftable[v].data();
     for (uint32_t n = 0; n < nodes; ++n)
       row[n] = static_cast<char>('X' - 40 * ((sa0[n] >> j) & 1) - 39 * ((sa1[n] >> j) & 1));
   }
 }
 
-void WriteRows(uint32_t v0, uint32_t v1, const uint32_t* sa0, const uint32_t* sa1, uint32_t nodes) {
-  WriteRowsBody(v0, v1, sa0, sa1, nodes);
+void WriteRows(uint32_t v0, uint32_t v1, const uint32_t* sa0, const uint32_t* sa1, uint32_t nodes, char* out) {
+  WriteRowsBody(v0, v1, sa0, sa1, nodes, out);
 }
 #if FASTGRAPH_DISPATCH
 __attribute__((target("avx2"))) void WriteRowsAvx2(uint32_t v0, uint32_t v1, const uint32_t* sa0, const uint32_t* sa1,
-                                                   uint32_t nodes) {
-  WriteRowsBody(v0, v1, sa0, sa1, nodes);
+                                                   uint32_t nodes, char* out) {
+  WriteRowsBody(v0, v1, sa0, sa1, nodes, out);
 }
 #endif
 
-using RowWriter = void (*)(uint32_t, uint32_t, const uint32_t*, const uint32_t*, uint32_t);
+using RowWriter = void (*)(uint32_t, uint32_t, const uint32_t*, const uint32_t*, uint32_t, char*);
 
 RowWriter ChooseRowWriter() {
 #if FASTGRAPH_DISPATCH
@@ -496,6 +498,23 @@ RowWriter ChooseRowWriter() {
 #endif
   return WriteRows;
 }
+
+// The masks of word w at variable value 1 (sa0) and 0 (sa1).
+void WordMasks(uint32_t w, uint32_t* sa0, uint32_t* sa1) {
+  const uint32_t* pv = pvects[w].data();
+  const uint32_t* dst = pfltvec[w].data();
+  const uint32_t valid = ValidMask(w), nodes = NodCount;
+  for (uint32_t n = 0; n < nodes; ++n) {
+    uint32_t d = dst[n] & valid, val = pv[Nods[n].n_var];
+    sa0[n] = d & val;
+    sa1[n] = d & ~val;
+  }
+}
+
+// The masks of the word whose rows npsimul_table_row makes (rows are asked
+// for in order, so each word's masks are made once).
+std::vector<uint32_t> rowSa0, rowSa1;
+uint32_t rowWord = 0xffffffffu;
 
 // The table row of a pattern holds at a detected node '0' when the node's
 // variable is 1 there, else '1', and 'X' where nothing is detected.  The
@@ -506,18 +525,14 @@ void unpack_faults() {
   const uint32_t W = Words(), nodes = NodCount;
   std::vector<uint32_t> sa0(nodes), sa1(nodes), any0(nodes, 0), any1(nodes, 0);
   for (uint32_t w = 0; w < W; ++w) {
-    const uint32_t* pv = pvects[w].data();
-    const uint32_t* dst = pfltvec[w].data();
-    uint32_t valid = ValidMask(w);
+    WordMasks(w, sa0.data(), sa1.data());
     for (uint32_t n = 0; n < nodes; ++n) {
-      uint32_t d = dst[n] & valid, val = pv[Nods[n].n_var];
-      sa0[n] = d & val;
-      sa1[n] = d & ~val;
       any0[n] |= sa0[n];
       any1[n] |= sa1[n];
     }
+    if (tableFromMasks) continue;
     uint32_t end = std::min(vcount, 32 * w + 32);
-    writeRows(32 * w, end, sa0.data(), sa1.data(), nodes);
+    writeRows(32 * w, end, sa0.data(), sa1.data(), nodes, nullptr);
   }
   for (uint32_t n = 0; n < nodes; ++n) {
     if (any0[n]) Merge(faults[n], '0');
@@ -557,6 +572,18 @@ void unpack_faults_drop() {
 
 }  // namespace
 
+void npsimul_table_row(uint32_t v, char* row) {
+  static const RowWriter writeRows = ChooseRowWriter();
+  const uint32_t w = v / 32;
+  if (w != rowWord) {
+    rowSa0.resize(NodCount);
+    rowSa1.resize(NodCount);
+    WordMasks(w, rowSa0.data(), rowSa1.data());
+    rowWord = w;
+  }
+  writeRows(v, v + 1, rowSa0.data(), rowSa1.data(), NodCount, row);
+}
+
 void alloc_npsimul(unsigned flags) {
   uint32_t W = Words();
   uint32_t M = 1;
@@ -590,6 +617,9 @@ void free_npsimul() {
   std::vector<uint64_t>().swap(FaultStats0);
   std::vector<uint64_t>().swap(FaultStats1);
   FreeBlocks();
+  std::vector<uint32_t>().swap(rowSa0);
+  std::vector<uint32_t>().swap(rowSa1);
+  rowWord = 0xffffffffu;
 }
 
 void npsimul_ext(unsigned flags, uint32_t first, uint32_t last) {
@@ -597,6 +627,7 @@ void npsimul_ext(unsigned flags, uint32_t first, uint32_t last) {
   bool firstSlice = !slice || (flags & SIM_FIRST_SLICE);
   bool lastSlice = !slice || (flags & SIM_LAST_SLICE);
   uint32_t W = Words();
+  rowWord = 0xffffffffu;  // the masks change
   // A new packet: its patterns, no detections yet, no drops yet.
   if (firstSlice) {
     pack();

@@ -38,6 +38,13 @@ extern bool formulaShortcut;
 // word.  Both give the same masks.
 extern bool formulaBlocks;
 
+// False (the default) writes each pattern's detections into its ftable row;
+// true leaves ftable alone, and npsimul_table_row makes a row from the
+// detection masks of the packet last simulated when it is written.  Both
+// give the same rows.
+extern bool tableFromMasks;
+void npsimul_table_row(uint32_t v, char* row);
+
 void alloc_npsimul(unsigned flags);
 void free_npsimul();
 void npsimul_ext(unsigned flags, uint32_t first, uint32_t last);

@@ -187,7 +187,7 @@ Formula* binary_search(uint32_t d, uint32_t m) {
   if (hi > list.size()) hi = list.size();
   while (lo < hi) {
     size_t mid = lo + (hi - lo) / 2;
-    int mm = list[mid].formula->member;
+    int mm = list[mid].member;
     if (mm == static_cast<int>(m)) return list[mid].formula;
     if (mm < static_cast<int>(m))
       lo = mid + 1;
@@ -296,12 +296,12 @@ void SetLastUses(BuildState& s, std::vector<Step>& list) {
   // Members are distinct: each graph's position in this list.
   for (uint32_t i = 0; i < list.size(); ++i) {
     list[i].lastUse = 0;
-    s.listPos[static_cast<uint32_t>(list[i].formula->member)] = i;
+    s.listPos[static_cast<uint32_t>(list[i].member)] = i;
   }
   auto use = [&](int g, uint32_t at) {
     if (g < 0) return;
     uint32_t p = s.listPos[static_cast<uint32_t>(g)];
-    if (p < list.size() && list[p].formula->member == g) list[p].lastUse = at;
+    if (p < list.size() && list[p].member == g) list[p].lastUse = at;
   };
   for (uint32_t i = 1; i < list.size(); ++i) {
     const Formula* f = list[i].formula;
@@ -459,7 +459,7 @@ void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
   std::vector<Step>& list = steps[r];
   list.clear();
   list.reserve(count);
-  list.push_back(Step{formula_get_start_node(r, count), 0});
+  list.push_back(Step{formula_get_start_node(r, count), 0, static_cast<int>(r)});
   for (size_t i = 1; i < s.cone.size(); ++i) {
     uint32_t m = s.cone[i];
     if (s.removed[m]) continue;
@@ -476,7 +476,7 @@ void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
     } else {
       f = formula_get_graph(r, m, s.nodeStamp);
     }
-    list.push_back(Step{f, 0});
+    list.push_back(Step{f, 0, f->member});
   }
   SetLastUses(s, list);
 }

@@ -92,6 +92,27 @@ TEST_F(VecTest, TableSkippedWithoutReadFaultTable) {
   EXPECT_EQ(faults, (std::vector<char>{'0', '1', 'X'}));
 }
 
+// A program that writes a table of its own has the rows checked, kept
+// nowhere, and its own written in their place.
+TEST_F(VecTest, TableCheckedNotKeptAndWrittenFromSource) {
+  READ_FAULT_TABLE = 2;
+  read_vec(File("\n.VECTORS 2\n\n.PATTERNS\n\n010\n111\n\n.TABLE\n\n0X1\nX&X\n\n.FAULTS\n\n01X\n"));
+  EXPECT_EQ(FAULT_TABLE, 1);
+  EXPECT_TRUE(ftable.empty());
+  std::string tooLong = File("\n.VECTORS 1\n\n.PATTERNS\n\n010\n\n.TABLE\n\nXXXX\n");
+  EXPECT_EXIT(read_vec(tooLong), testing::ExitedWithCode(14), "^\nError at line 10: Line of table too long!\n$");
+  std::string short_ = File("\n.VECTORS 2\n\n.TABLE\n\nXXX\n");
+  EXPECT_EXIT(read_vec(short_), testing::ExitedWithCode(14), "^\nError at line 7: .TABLE : Too few rows in section!\n$");
+  TableRowSource = [](uint32_t v, char* row) {
+    row[0] = v ? '1' : '0';
+    row[1] = 'X';
+    row[2] = '&';
+  };
+  write_vec(dir + "/s.tst", 0);
+  TableRowSource = nullptr;
+  EXPECT_NE(ReadFile(dir + "/s.tst").find("\n.TABLE\n\n0X&\n1X&\n\n.FAULTS\n\n01X\n"), std::string::npos);
+}
+
 TEST_F(VecTest, ModesSixAndSeven) {
   vcount = 5;
   alloc_vec();
