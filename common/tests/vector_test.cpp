@@ -84,6 +84,56 @@ TEST_F(VecTest, MarkRowsEndAtAnotherCharacter) {
   EXPECT_EQ(faults, (std::vector<char>{'0', 'X', 'X'}));
 }
 
+// Rows longer than the readers' and the writer's runs of columns: a mark row
+// ends at its first other character wherever it stands, a row one mark too
+// long is refused, and every pattern value is written by the same rule.
+TEST_F(VecTest, LongRowsByTheSameRules) {
+  std::mt19937 rng(5);
+  MakeRandomModel(rng, {37, 0, 20, 3, 4});
+  const uint32_t nodes = NodCount;
+  ASSERT_GT(nodes, 33u);
+  const std::string marks = "01Xx/\\&";
+  std::string text = "\n.VECTORS " + std::to_string(nodes + 1) + "\n\n.PATTERNS\n\n";
+  for (uint32_t v = 0; v <= nodes; ++v) {
+    std::string row;
+    for (uint32_t i = 0; i < InpCount; ++i) row += "01xLHlh"[(v + i) % 7];
+    text += row + "\n";
+  }
+  text += "\n.TABLE\n\n";
+  std::vector<std::string> rows;
+  for (uint32_t v = 0; v <= nodes; ++v) {
+    std::string row;
+    for (uint32_t i = 0; i < nodes; ++i) row += marks[(v * 7 + i) % marks.size()];
+    if (v < nodes) row[v] = v == 0 ? 'q' : "q2\r "[v % 4];  // the row ends at column v
+    rows.push_back(row);
+    text += row + "\n";
+  }
+  read_vec(File(text));
+  for (uint32_t v = 0; v <= nodes; ++v) {
+    std::string expect = rows[v].substr(0, std::min(v, nodes)) + std::string(nodes - std::min(v, nodes), 'X');
+    ASSERT_EQ(std::string(ftable[v].begin(), ftable[v].end()), expect) << "row " << v;
+  }
+  std::string tooLong = File("\n.VECTORS 1\n\n.TABLE\n\n" + std::string(nodes, '0') + "&\n");
+  EXPECT_EXIT(read_vec(tooLong), testing::ExitedWithCode(14), "^\nError at line 6: Line of table too long!\n$");
+  // The writer: 0 and 1 as digits by column, any other value as it is.
+  vcount = 2;
+  alloc_vec();
+  const unsigned char values[] = {0, 1, 'x', 'F', 0, 1};
+  for (uint32_t v = 0; v < 2; ++v)
+    for (uint32_t i = 0; i < VarCount; ++i) vects[v][i] = values[(v + i * 5) % 6];
+  write_vec(dir + "/w.tst", 0);
+  std::string expect = "\n.VECTORS 2\n\n\n.PATTERNS\n\n";
+  for (uint32_t v = 0; v < 2; ++v) {
+    for (uint32_t i = 0; i < VarCount; ++i) {
+      unsigned char b = vects[v][i];
+      const char* digits = i < InpCount ? "01" : i < VarCount - OutCount ? "lh" : "LH";
+      expect += b == 0 ? digits[0] : b == 1 ? digits[1] : static_cast<char>(b);
+    }
+    expect += "\n";
+  }
+  EXPECT_EQ(ReadFile(dir + "/w.tst").substr(0, expect.size()), expect);
+}
+
 TEST_F(VecTest, TableSkippedWithoutReadFaultTable) {
   READ_FAULT_TABLE = 0;
   read_vec(File("\n.VECTORS 1\n\n.PATTERNS\n\n010\n\n.TABLE\n\n0X1\n\n.FAULTS\n\n01X\n"));
