@@ -37,9 +37,14 @@ size_t prevEntries = 0;
 
 uint64_t PrevKey(uint32_t m, uint32_t d) { return (static_cast<uint64_t>(d) << 32) | m; }
 
+// The home slot: the top bits of a multiplicative hash, which depend on
+// every bit of the key (lower bits of the product ignore the high bits of
+// the dominating graph, and their clusters made long probe runs).
+int prevShift = 64;  // 64 - log2 of the table size
+
 size_t PrevSlot(uint64_t key) {
   uint64_t h = key * 0x9e3779b97f4a7c15ull;
-  return static_cast<size_t>(h >> 20) & (prevTable.size() - 1);
+  return static_cast<size_t>(h >> prevShift);
 }
 
 Formula* FindPrev(uint64_t key) {
@@ -55,6 +60,7 @@ void InsertPrev(uint64_t key, Formula* f) {
     std::vector<PrevEntry> old;
     old.swap(prevTable);
     prevTable.assign(std::max<size_t>(1024, 2 * old.size()), PrevEntry{0, nullptr});
+    prevShift = 64 - __builtin_ctzll(prevTable.size());
     prevEntries = 0;
     for (const PrevEntry& e : old)
       if (e.key != 0) InsertPrev(e.key, e.formula);
