@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 
 #include "messages.h"
 #include "mudel.h"
@@ -95,10 +96,45 @@ void ErasePrev(uint64_t key) {
 // Every reading graph comes after the graph it reads (set by the back references).
 bool readersLater = true;
 
+// Graph and previous-result formulas come from chunks, and freed ones are
+// taken again first: one allocation per chunk rather than per formula.
+class FormulaPool {
+ public:
+  Formula* New() {
+    if (!free_.empty()) {
+      Formula* f = free_.back();
+      free_.pop_back();
+      return f;
+    }
+    if (used_ == kChunk) {
+      chunks_.emplace_back(new Formula[kChunk]);
+      used_ = 0;
+    }
+    return &chunks_.back()[used_++];
+  }
+  // The formula is reset at once, so its argument and history storage goes.
+  void Delete(Formula* f) {
+    *f = Formula{};
+    free_.push_back(f);
+  }
+  void Clear() {
+    chunks_.clear();
+    std::vector<Formula*>().swap(free_);
+    used_ = kChunk;
+  }
+
+ private:
+  static constexpr size_t kChunk = 4096;
+  std::vector<std::unique_ptr<Formula[]>> chunks_;
+  std::vector<Formula*> free_;
+  size_t used_ = kChunk;
+};
+FormulaPool pool;
+
 void FreeList(Formula*& head) {
   while (head != nullptr) {
     Formula* next = head->next;
-    delete head;
+    pool.Delete(head);
     head = next;
   }
 }
@@ -127,6 +163,7 @@ void alloc_topology() {
 void free_topology() {
   for (Formula*& f : graphs) FreeList(f);
   for (Formula*& f : prevs) FreeList(f);
+  pool.Clear();
   std::vector<PrevEntry>().swap(prevTable);
   prevEntries = 0;
   std::vector<std::vector<Step>>().swap(steps);
@@ -213,7 +250,7 @@ Formula* formula_get_prev_node(uint32_t m, uint32_t d) {
     ++f->usage;
     return f;
   }
-  f = new Formula;
+  f = pool.New();
   f->kind = FormulaKind::Prev;
   f->usage = 1;
   f->member = static_cast<int>(m);
@@ -264,7 +301,7 @@ Formula* formula_get_graph(uint32_t r, uint32_t m, const std::vector<uint32_t>& 
     return f;
   }
   uint32_t b = Grps[m].g_beg, len = Grps[m].g_len;
-  f = new Formula;
+  f = pool.New();
   f->kind = FormulaKind::Graph;
   f->usage = 1;
   f->member = static_cast<int>(m);
@@ -532,7 +569,7 @@ void free_topology_slice(uint32_t a) {
       } else {
         *link = f->next;
         ErasePrev(PrevKey(static_cast<uint32_t>(f->member), static_cast<uint32_t>(f->index)));
-        delete f;
+        pool.Delete(f);
       }
     }
   }
