@@ -161,8 +161,9 @@ void alloc_topology() {
 }
 
 void free_topology() {
-  for (Formula*& f : graphs) FreeList(f);
-  for (Formula*& f : prevs) FreeList(f);
+  // Every formula lives in the pool: clearing it frees them all at once.
+  std::fill(graphs.begin(), graphs.end(), nullptr);
+  std::fill(prevs.begin(), prevs.end(), nullptr);
   pool.Clear();
   std::vector<PrevEntry>().swap(prevTable);
   prevEntries = 0;
