@@ -4,6 +4,9 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "infile.h"
 #include "messages.h"
@@ -19,6 +22,7 @@ std::vector<char> faults;
 int FAULT_TABLE = 0;
 int FAULT_VECTOR = 0;
 uint32_t READ_FAULT_TABLE = 1;
+void (*TableRowSource)(uint32_t v, char* row) = nullptr;
 uint32_t CurrentRow = 0;
 std::string gener_poly, gener_init, analyser_poly, analyser_init, analyser_state, cstp_poly, cstp_init;
 
@@ -39,7 +43,7 @@ int Row() { return static_cast<int>(CurrentRow); }
 // Skips to the start of the next line, counting it.
 void waistln() {
   int c;
-  while ((c = getc(vecfile)) != EOF)
+  while ((c = getc_unlocked(vecfile)) != EOF)
     if (c == '\n') {
       ++CurrentRow;
       return;
@@ -54,7 +58,7 @@ void stepback(int c) {
 std::string KeywordLine() {
   std::string s;
   int c;
-  while ((c = getc(vecfile)) != EOF && c != '\n') s.push_back(static_cast<char>(c));
+  while ((c = getc_unlocked(vecfile)) != EOF && c != '\n') s.push_back(static_cast<char>(c));
   ++CurrentRow;
   return s;
 }
@@ -62,7 +66,7 @@ std::string KeywordLine() {
 // Skips lines that begin with white space; returns false at end of file.
 bool SkipBlankLines() {
   for (;;) {
-    int c = getc(vecfile);
+    int c = getc_unlocked(vecfile);
     if (c == EOF) return false;
     if (!isspace(c)) {
       stepback(c);
@@ -81,7 +85,7 @@ bool readWholePattern(uint32_t r) {
   std::vector<unsigned char>& row = vects[r];
   row.assign(row.size(), 0);
   for (uint32_t i = 0; i < VarCount; ++i) {
-    int c = getc(vecfile);
+    int c = getc_unlocked(vecfile);
     if (c == EOF) break;
     if (c == '\n' || c == '\r') {
       stepback(c);
@@ -99,15 +103,43 @@ bool readWholePattern(uint32_t r) {
   return true;
 }
 
+// The rows of the patterns and the table are read a line at a time (a
+// character at a time was most of the time of a whole simulation run).
+char* lineBuf = nullptr;
+size_t lineCap = 0;
+
+// The rest of the current line, with its new line when it has one; the
+// length, 0 at the end of the file.  The new line is not counted here.
+size_t ReadLine() {
+  ssize_t n = getline(&lineBuf, &lineCap, vecfile);
+  return n > 0 ? static_cast<size_t>(n) : 0;
+}
+
+void EndLine(size_t len) {
+  if (len > 0 && lineBuf[len - 1] == '\n') ++CurrentRow;
+}
+
+std::vector<unsigned char> blankRow;  // BlankRow() of the model being read
+
 // Pattern row r; false when the file ends before the row is complete.
 bool readPattern(uint32_t r) {
-  if (r == vects.size()) vects.push_back(BlankRow());
+  if (r == vects.size()) vects.push_back(blankRow);
   if (bistVariant) return readWholePattern(r);
   std::vector<unsigned char>& row = vects[r];
+  const size_t len = ReadLine();
+  // A new line within the inputs is an unknown symbol, so a line shorter
+  // than the inputs ends the file.
+  if (len < InpCount) {
+    for (size_t i = 0; i < len; ++i) {
+      unsigned char c = static_cast<unsigned char>(lineBuf[i]);
+      if (c != '0' && c != 'L' && c != 'l' && c != '1' && c != 'H' && c != 'h' && c != 'x')
+        Error("Unknown symbol in patterns file", Row());
+    }
+    return false;
+  }
+  const char* line = lineBuf;
   for (uint32_t i = 0; i < InpCount; ++i) {
-    int c = getc(vecfile);
-    switch (c) {
-      case EOF: return false;
+    switch (line[i]) {
       case '0': case 'L': case 'l': row[i] = 0; break;
       case '1': case 'H': case 'h': row[i] = 1; break;
       case 'x': row[i] = 'x'; break;
@@ -115,7 +147,7 @@ bool readPattern(uint32_t r) {
     }
   }
   SetConstants(row);
-  waistln();
+  EndLine(len);
   return true;
 }
 
@@ -130,36 +162,79 @@ void SetConstants(std::vector<unsigned char>& row) {
   }
 }
 
-// Reads symbols of `accepted` into `row` until the first other character.
-void ReadMarks(std::vector<char>& row, const char* accepted, const char* too_long) {
-  size_t n = 0;
-  int c;
-  while ((c = getc(vecfile)) != EOF) {
-    if (c == 0 || strchr(accepted, c) == nullptr) {
-      if (c == '\n')
-        ++CurrentRow;
-      else
-        waistln();
-      return;
-    }
-    if (n >= NodCount) Error(too_long, Row());
-    row[n++] = static_cast<char>(c);
+// The fault marks: '0', '1', 'X', 'x', '&' and the transition marks, so
+// files written with delay marks read back whole.
+struct MarkSymbols {
+  bool in[256] = {};
+  MarkSymbols() {
+    for (const char* p = "01Xx/\\&"; *p; ++p) in[static_cast<unsigned char>(*p)] = true;
+  }
+};
+const MarkSymbols markSymbols;
+
+// The number of marks at the start of the n characters p.  Where the base
+// instruction set has 16-byte compares, whole runs of 16 are tested at once;
+// the first other character is then looked for in its run.
+size_t MarkRun(const char* p, size_t n) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i m0 = _mm_set1_epi8('0'), m1 = _mm_set1_epi8('1'), mX = _mm_set1_epi8('X'), mx = _mm_set1_epi8('x');
+  const __m128i mSlash = _mm_set1_epi8('/'), mBack = _mm_set1_epi8('\\'), mAmp = _mm_set1_epi8('&');
+  for (; i + 16 <= n; i += 16) {
+    __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    __m128i ok = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(c, m0), _mm_cmpeq_epi8(c, m1)),
+                              _mm_or_si128(_mm_cmpeq_epi8(c, mX), _mm_cmpeq_epi8(c, mx)));
+    ok = _mm_or_si128(ok, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(c, mSlash), _mm_cmpeq_epi8(c, mBack)),
+                                       _mm_cmpeq_epi8(c, mAmp)));
+    if (_mm_movemask_epi8(ok) != 0xffff) break;
+  }
+#endif
+  while (i < n && markSymbols.in[static_cast<unsigned char>(p[i])]) ++i;
+  return i;
+}
+
+// Reads marks into `row` (none kept when it is null) up to the first other
+// character; the rest of the line is passed over.  Returns the marks' count
+// (they stay at the start of lineBuf).
+size_t ReadMarks(char* row, const char* too_long) {
+  const size_t len = ReadLine();
+  const size_t n = MarkRun(lineBuf, std::min<size_t>(len, NodCount));
+  if (n == NodCount && n < len && markSymbols.in[static_cast<unsigned char>(lineBuf[n])]) Error(too_long, Row());
+  if (n > 0 && row != nullptr) memcpy(row, lineBuf, n);
+  EndLine(len);
+  return n;
+}
+
+// The kinds of single mark (StuckAtMarks, TransitionMarks) in the first table
+// row of the file read that holds any: the model that wrote the table, also
+// when its rows are checked and not kept.
+enum { StuckAtMarks = 1, TransitionMarks = 2 };
+unsigned firstTableMarks = 0;
+
+void NoteTableMarks(const char* row, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    const char c = row[i];
+    if (c == '0' || c == '1') firstTableMarks |= StuckAtMarks;
+    if (c == '/' || c == '\\') firstTableMarks |= TransitionMarks;
   }
 }
 
-// Table marks include the transition marks, so files written with delay
-// marks read back whole.
 void readTable(uint32_t r) {
-  if (r == ftable.size()) ftable.emplace_back(NodCount, 'X');
-  ReadMarks(ftable[r], "01Xx/\\&", "Line of table too long");
+  char* row = nullptr;
+  if (READ_FAULT_TABLE != 2) {
+    if (r == ftable.size()) ftable.emplace_back(NodCount, 'X');
+    row = ftable[r].data();
+  }
+  const size_t n = ReadMarks(row, "Line of table too long");
+  if (firstTableMarks == 0) NoteTableMarks(lineBuf, n);
 }
-void readFaults() { ReadMarks(faults, "&01Xx/\\", "FAULTS section too long"); }
+void readFaults() { ReadMarks(faults.data(), "FAULTS section too long"); }
 
 // Moves to the next line that begins with '.' and reads it (the text between
 // sections is passed over); false at the end of the file.  `row` is its line.
 bool NextKeyword(std::string& key, int& row) {
   for (;;) {
-    int c = getc(vecfile);
+    int c = getc_unlocked(vecfile);
     if (c == EOF) return false;
     if (c == '\n') {
       ++CurrentRow;
@@ -178,7 +253,7 @@ bool NextKeyword(std::string& key, int& row) {
 
 // True when a line follows that is not a keyword line.
 bool RowLineAhead() {
-  int c = getc(vecfile);
+  int c = getc_unlocked(vecfile);
   stepback(c);
   return c != EOF && c != '.';
 }
@@ -203,12 +278,14 @@ bool BistVariant() { return bistVariant; }
 
 void read_vec(const std::string& path) {
   BeginProcessing("Reading test patterns file " + path);
+  blankRow = BlankRow();
   vecfile = OpenInput(path, "rt");
   if (vecfile == nullptr) Errors(path, "Can't open file", -1);
   functionals = 0;
   FAULT_TABLE = 0;
   FAULT_VECTOR = 0;
   CurrentRow = 1;
+  firstTableMarks = 0;
   bool haveVectors = false;
   bool havePatterns = false;
   std::string key;
@@ -227,6 +304,7 @@ void read_vec(const std::string& path) {
       vects.clear();
       ftable.clear();
       faults.assign(NodCount, 'X');
+      firstTableMarks = 0;
       haveVectors = true;
       havePatterns = false;
     } else if (is("FUNCTIONAL")) {
@@ -258,7 +336,7 @@ void read_vec(const std::string& path) {
   }
   // The patterns a .VECTORS count announces must be in the file.
   if (haveVectors && vcount > 0 && !havePatterns) Errors(".PATTERNS", "Too few rows in section", Row());
-  if (haveVectors && READ_FAULT_TABLE) ftable.resize(vcount, std::vector<char>(NodCount, 'X'));
+  if (haveVectors && READ_FAULT_TABLE == 1) ftable.resize(vcount, std::vector<char>(NodCount, 'X'));
   fclose(vecfile);
   vecfile = nullptr;
   EndProcessing();
@@ -304,15 +382,8 @@ void ForgetOtherModelStatus(bool delay_model) {
   // Only the other model writes its single marks; a row that mixes both
   // kinds is no status of this model either.
   bool otherModel = Holds(faults, other);
-  if (!otherModel && !Holds(faults, own) && Holds(faults, "&")) {
-    for (const std::vector<char>& row : ftable) {
-      if (Holds(row, other)) {
-        otherModel = true;
-        break;
-      }
-      if (Holds(row, own)) break;
-    }
-  }
+  if (!otherModel && !Holds(faults, own) && Holds(faults, "&"))
+    otherModel = firstTableMarks & (delay_model ? StuckAtMarks : TransitionMarks);
   if (otherModel) faults.assign(faults.size(), 'X');
 }
 
@@ -372,24 +443,47 @@ void write_vec(const std::string& path, int mode) {
             cstp_poly.c_str(), analyser_state.c_str());
   }
   fputs("\n.PATTERNS\n\n", f);
-  std::string line;
   uint32_t internalEnd = VarCount - OutCount;
+  const uint32_t cols = mode == 7 ? InpCount : VarCount;
+  // Per column its digits for 0 and 1; any other value is written as it is.
+  std::vector<char> zero(cols), one(cols), line(cols + 1, '\n');
+  for (uint32_t i = 0; i < cols; ++i) {
+    const char* digits = (mode == 6 || i < InpCount) ? "01" : (i < internalEnd ? "lh" : "LH");
+    zero[i] = digits[0];
+    one[i] = digits[1];
+  }
   for (uint32_t v = first; v < vcount; ++v) {
-    const std::vector<unsigned char>& row = vects[v];
-    line.clear();
-    uint32_t cols = mode == 7 ? InpCount : VarCount;
-    for (uint32_t i = 0; i < cols; ++i) {
-      unsigned char b = row[i];
-      const char* digits = (mode == 6 || i < InpCount) ? "01" : (i < internalEnd ? "lh" : "LH");
-      line.push_back(b == 0 ? digits[0] : b == 1 ? digits[1] : static_cast<char>(b));
+    const unsigned char* row = vects[v].data();
+    char* out = line.data();
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    // 16 columns at a time: the digit where the value is 0 or 1, else the value.
+    for (; i + 16 <= cols; i += 16) {
+      __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+      __m128i z = _mm_loadu_si128(reinterpret_cast<const __m128i*>(zero.data() + i));
+      __m128i o = _mm_loadu_si128(reinterpret_cast<const __m128i*>(one.data() + i));
+      __m128i isZero = _mm_cmpeq_epi8(b, _mm_setzero_si128()), isOne = _mm_cmpeq_epi8(b, _mm_set1_epi8(1));
+      __m128i digit = _mm_or_si128(_mm_and_si128(isZero, z), _mm_and_si128(isOne, o));
+      __m128i other = _mm_andnot_si128(_mm_or_si128(isZero, isOne), b);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(digit, other));
     }
-    line.push_back('\n');
-    fwrite(line.data(), 1, line.size(), f);
+#endif
+    for (; i < cols; ++i) {
+      unsigned char b = row[i];
+      out[i] = b == 0 ? zero[i] : b == 1 ? one[i] : static_cast<char>(b);
+    }
+    fwrite(out, 1, cols + 1, f);
   }
   if (mode != 1 && mode != 2 && mode != 6 && mode != 7) {
     fputs("\n.TABLE\n\n", f);
     const std::vector<char> none(NodCount, 'X');  // when the table was not loaded
+    std::vector<char> made(NodCount + 1, '\n');
     for (uint32_t v = 0; v < vcount; ++v) {
+      if (TableRowSource != nullptr) {
+        TableRowSource(v, made.data());
+        fwrite(made.data(), 1, NodCount + 1, f);
+        continue;
+      }
       const std::vector<char>& row = v < ftable.size() ? ftable[v] : none;
       // A model without nodes has empty rows, whose data() may be null.
       if (NodCount) fwrite(row.data(), 1, NodCount, f);

@@ -15,7 +15,13 @@ extern std::vector<std::vector<char>> ftable;
 extern std::vector<char> faults;
 extern int FAULT_TABLE;
 extern int FAULT_VECTOR;
+// 1 (the default) reads the .TABLE rows into ftable; 0 passes the section
+// over; 2 checks its rows as 1 does (the same errors) but keeps none, for a
+// program that writes a table of its own.
 extern uint32_t READ_FAULT_TABLE;
+// When set, write_vec takes row v of the .TABLE section (NodCount marks)
+// from this function instead of ftable.
+extern void (*TableRowSource)(uint32_t v, char* row);
 extern uint32_t CurrentRow;
 extern std::string gener_poly, gener_init, analyser_poly, analyser_init, analyser_state, cstp_poly, cstp_init;
 
@@ -28,8 +34,9 @@ void ReadFaultInfo(const std::string& path);
 // A fault status read from a file written under the other fault model
 // counts as none: a stuck-at run (delay_model false) clears a status of
 // transition marks, a delay run one of stuck-at marks.  A status of '&'
-// marks alone is told by the table read with it; one the table cannot tell
-// is kept, as both models mean the same by '&'.
+// marks alone is told by the table of the file just read (also when its rows
+// were checked and not kept); one the table cannot tell is kept, as both
+// models mean the same by '&'.  Call it right after read_vec.
 void ForgetOtherModelStatus(bool delay_model);
 void write_vec(const std::string& path, int mode);
 void alloc_vec();

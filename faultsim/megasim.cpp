@@ -335,8 +335,13 @@ int megasim_main(int argc, char** argv) {
   }
   uint32_t total;
   if (randomCount == 0) {
+    // The file's table gives way to this run's: its rows are checked, not
+    // kept, and the rows written are made from the detection masks.
+    READ_FAULT_TABLE = 2;
     read_vec(design + ".tst");
     ForgetOtherModelStatus(false);
+    tableFromMasks = true;
+    TableRowSource = npsimul_table_row;
     total = vcount;
     packetSize = vcount;
   } else {

@@ -26,6 +26,7 @@ int droppedGraphsCount = 0;
 std::vector<uint64_t> FaultStats0, FaultStats1;
 bool formulaShortcut = true;
 bool formulaBlocks = true;
+bool tableFromMasks = false;
 
 using namespace mega;
 
@@ -295,7 +296,38 @@ FASTGRAPH_INLINE void StoreDetections(uint32_t b, uint32_t n, const Block& obser
   }
 }
 
-FASTGRAPH_INLINE void SimulateBlockBody(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last) {
+// The same with dropping, lane by lane in word order as word by word: graph
+// g's detections of each word count until the word in which every fault of
+// its nodes has been found; from the next word on it stores none.  Neither
+// a graph's masks nor its dropping depend on another graph's dropping.
+FASTGRAPH_INLINE void StoreDetectionsDrop(uint32_t g, const Block& observed, uint32_t w0, uint32_t nw) {
+  const uint32_t b = Grps[g].g_beg, n = Grps[g].g_len;
+  uint32_t* found0 = droppedFaults0.data();
+  uint32_t* found1 = droppedFaults1.data();
+  for (uint32_t l = 0; l < nw; ++l) {
+    // Nothing observed changes nothing (a graph not dropped yet has a fault
+    // left to find).
+    if (observed[l] == 0 && n > 0) continue;
+    uint32_t* dst = pfltvec[w0 + l].data();
+    const uint32_t* values = pvects[w0 + l].data();
+    bool all = true;
+    for (uint32_t k = b; k < b + n; ++k) {
+      uint32_t d = bS[k][l] & observed[l];
+      dst[k] = d;
+      uint32_t v = values[Nods[k].n_var];
+      found0[k] |= v & d;
+      found1[k] |= ~v & d;
+      all = all && found0[k] != 0 && found1[k] != 0;
+    }
+    if (all) {
+      droppedGraphs[g] = 1;
+      ++droppedGraphsCount;
+      return;
+    }
+  }
+}
+
+FASTGRAPH_INLINE void SimulateBlockBody(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last, bool drop) {
   const uint32_t fixed = InpCount + ConCount;
   Block* values = bValues.data();
   for (uint32_t i = 0; i < fixed; ++i) {
@@ -336,10 +368,18 @@ FASTGRAPH_INLINE void SimulateBlockBody(uint32_t w0, uint32_t nw, uint32_t first
     for (uint32_t i = fixed; i < VarCount; ++i) pv[i] = values[i][l];
   }
   // Output graphs: every change of theirs is observed.
-  for (uint32_t g = GrpCount - OutCount; g < GrpCount; ++g) StoreDetections(Grps[g].g_beg, Grps[g].g_len, ~Block{}, w0, nw);
+  for (uint32_t g = GrpCount - OutCount; g < GrpCount; ++g) {
+    if (!drop)
+      StoreDetections(Grps[g].g_beg, Grps[g].g_len, ~Block{}, w0, nw);
+    else if (!droppedGraphs[g])
+      StoreDetectionsDrop(g, ~Block{}, w0, nw);
+  }
   if (last + 1 <= first) return;
   Block* calc = bCalc.data();
   for (uint32_t r = last + 1; r-- > first;) {
+    const bool dropped = drop && droppedGraphs[r];
+    // A dropped root still saves what lower roots read from it.
+    if (dropped && prevs[r] == nullptr) continue;
     const std::vector<Step>& list = steps[r];
     calc[r] = ~Block{};
     Block bits{};
@@ -366,23 +406,29 @@ FASTGRAPH_INLINE void SimulateBlockBody(uint32_t w0, uint32_t nw, uint32_t first
       uint32_t kept = std::min<uint32_t>(nw, p->history.size() > w0 ? static_cast<uint32_t>(p->history.size()) - w0 : 0);
       for (uint32_t l = 0; l < kept; ++l) p->history[w0 + l] = v[l];
     }
-    StoreDetections(Grps[r].g_beg, Grps[r].g_len, bits, w0, nw);
+    if (dropped) continue;
+    if (drop)
+      StoreDetectionsDrop(r, bits, w0, nw);
+    else
+      StoreDetections(Grps[r].g_beg, Grps[r].g_len, bits, w0, nw);
   }
 }
 
-void SimulateBlock(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last) {
-  SimulateBlockBody(w0, nw, first, last);
+void SimulateBlock(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last, bool drop) {
+  SimulateBlockBody(w0, nw, first, last, drop);
 }
 #if FASTGRAPH_DISPATCH
-__attribute__((target("avx2"))) void SimulateBlockAvx2(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last) {
-  SimulateBlockBody(w0, nw, first, last);
+__attribute__((target("avx2"))) void SimulateBlockAvx2(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last,
+                                                       bool drop) {
+  SimulateBlockBody(w0, nw, first, last, drop);
 }
-__attribute__((target("avx512f"))) void SimulateBlockAvx512(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last) {
-  SimulateBlockBody(w0, nw, first, last);
+__attribute__((target("avx512f"))) void SimulateBlockAvx512(uint32_t w0, uint32_t nw, uint32_t first, uint32_t last,
+                                                           bool drop) {
+  SimulateBlockBody(w0, nw, first, last, drop);
 }
 #endif
 
-using BlockLoop = void (*)(uint32_t, uint32_t, uint32_t, uint32_t);
+using BlockLoop = void (*)(uint32_t, uint32_t, uint32_t, uint32_t, bool);
 
 BlockLoop ChooseBlockLoop() {
 #if FASTGRAPH_DISPATCH
@@ -422,27 +468,28 @@ void unpack() {
 
 // Table rows of patterns [v0, v1) of one word from its detection masks at
 // variable value 1 (sa0) and 0 (sa1): '0' = 'X' - 40, '1' = 'X' - 39, the
-// two masks being disjoint.
-FASTGRAPH_INLINE void WriteRowsBody(uint32_t v0, uint32_t v1, const uint32_t* sa0, const uint32_t* sa1, uint32_t nodes) {
+// two masks being disjoint.  The rows go to ftable, or all to `out`.
+FASTGRAPH_INLINE void WriteRowsBody(uint32_t v0, uint32_t v1, const uint32_t* sa0, const uint32_t* sa1, uint32_t nodes,
+                                    char* out) {
   for (uint32_t v = v0; v < v1; ++v) {
     uint32_t j = v % 32;
-    char* row = ftable[v].data();
+    char* row = out != nullptr ? out : ftable[v].data();
     for (uint32_t n = 0; n < nodes; ++n)
       row[n] = static_cast<char>('X' - 40 * ((sa0[n] >> j) & 1) - 39 * ((sa1[n] >> j) & 1));
   }
 }
 
-void WriteRows(uint32_t v0, uint32_t v1, const uint32_t* sa0, const uint32_t* sa1, uint32_t nodes) {
-  WriteRowsBody(v0, v1, sa0, sa1, nodes);
+void WriteRows(uint32_t v0, uint32_t v1, const uint32_t* sa0, const uint32_t* sa1, uint32_t nodes, char* out) {
+  WriteRowsBody(v0, v1, sa0, sa1, nodes, out);
 }
 #if FASTGRAPH_DISPATCH
 __attribute__((target("avx2"))) void WriteRowsAvx2(uint32_t v0, uint32_t v1, const uint32_t* sa0, const uint32_t* sa1,
-                                                   uint32_t nodes) {
-  WriteRowsBody(v0, v1, sa0, sa1, nodes);
+                                                   uint32_t nodes, char* out) {
+  WriteRowsBody(v0, v1, sa0, sa1, nodes, out);
 }
 #endif
 
-using RowWriter = void (*)(uint32_t, uint32_t, const uint32_t*, const uint32_t*, uint32_t);
+using RowWriter = void (*)(uint32_t, uint32_t, const uint32_t*, const uint32_t*, uint32_t, char*);
 
 RowWriter ChooseRowWriter() {
 #if FASTGRAPH_DISPATCH
@@ -451,6 +498,23 @@ RowWriter ChooseRowWriter() {
 #endif
   return WriteRows;
 }
+
+// The masks of word w at variable value 1 (sa0) and 0 (sa1).
+void WordMasks(uint32_t w, uint32_t* sa0, uint32_t* sa1) {
+  const uint32_t* pv = pvects[w].data();
+  const uint32_t* dst = pfltvec[w].data();
+  const uint32_t valid = ValidMask(w), nodes = NodCount;
+  for (uint32_t n = 0; n < nodes; ++n) {
+    uint32_t d = dst[n] & valid, val = pv[Nods[n].n_var];
+    sa0[n] = d & val;
+    sa1[n] = d & ~val;
+  }
+}
+
+// The masks of the word whose rows npsimul_table_row makes (rows are asked
+// for in order, so each word's masks are made once).
+std::vector<uint32_t> rowSa0, rowSa1;
+uint32_t rowWord = 0xffffffffu;
 
 // The table row of a pattern holds at a detected node '0' when the node's
 // variable is 1 there, else '1', and 'X' where nothing is detected.  The
@@ -461,18 +525,14 @@ void unpack_faults() {
   const uint32_t W = Words(), nodes = NodCount;
   std::vector<uint32_t> sa0(nodes), sa1(nodes), any0(nodes, 0), any1(nodes, 0);
   for (uint32_t w = 0; w < W; ++w) {
-    const uint32_t* pv = pvects[w].data();
-    const uint32_t* dst = pfltvec[w].data();
-    uint32_t valid = ValidMask(w);
+    WordMasks(w, sa0.data(), sa1.data());
     for (uint32_t n = 0; n < nodes; ++n) {
-      uint32_t d = dst[n] & valid, val = pv[Nods[n].n_var];
-      sa0[n] = d & val;
-      sa1[n] = d & ~val;
       any0[n] |= sa0[n];
       any1[n] |= sa1[n];
     }
+    if (tableFromMasks) continue;
     uint32_t end = std::min(vcount, 32 * w + 32);
-    writeRows(32 * w, end, sa0.data(), sa1.data(), nodes);
+    writeRows(32 * w, end, sa0.data(), sa1.data(), nodes, nullptr);
   }
   for (uint32_t n = 0; n < nodes; ++n) {
     if (any0[n]) Merge(faults[n], '0');
@@ -512,6 +572,18 @@ void unpack_faults_drop() {
 
 }  // namespace
 
+void npsimul_table_row(uint32_t v, char* row) {
+  static const RowWriter writeRows = ChooseRowWriter();
+  const uint32_t w = v / 32;
+  if (w != rowWord) {
+    rowSa0.resize(NodCount);
+    rowSa1.resize(NodCount);
+    WordMasks(w, rowSa0.data(), rowSa1.data());
+    rowWord = w;
+  }
+  writeRows(v, v + 1, rowSa0.data(), rowSa1.data(), NodCount, row);
+}
+
 void alloc_npsimul(unsigned flags) {
   uint32_t W = Words();
   uint32_t M = 1;
@@ -545,6 +617,9 @@ void free_npsimul() {
   std::vector<uint64_t>().swap(FaultStats0);
   std::vector<uint64_t>().swap(FaultStats1);
   FreeBlocks();
+  std::vector<uint32_t>().swap(rowSa0);
+  std::vector<uint32_t>().swap(rowSa1);
+  rowWord = 0xffffffffu;
 }
 
 void npsimul_ext(unsigned flags, uint32_t first, uint32_t last) {
@@ -552,6 +627,7 @@ void npsimul_ext(unsigned flags, uint32_t first, uint32_t last) {
   bool firstSlice = !slice || (flags & SIM_FIRST_SLICE);
   bool lastSlice = !slice || (flags & SIM_LAST_SLICE);
   uint32_t W = Words();
+  rowWord = 0xffffffffu;  // the masks change
   // A new packet: its patterns, no detections yet, no drops yet.
   if (firstSlice) {
     pack();
@@ -563,10 +639,11 @@ void npsimul_ext(unsigned flags, uint32_t first, uint32_t last) {
       droppedGraphsCount = 0;
     }
   }
-  if (formulaBlocks && !(flags & SIM_DROP)) {
+  if (formulaBlocks) {
     NumberPrevs();
     BlockLoop simulate = ChooseBlockLoop();
-    for (uint32_t w0 = 0; w0 < W; w0 += kLanes) simulate(w0, std::min(kLanes, W - w0), first, last);
+    const bool drop = flags & SIM_DROP;
+    for (uint32_t w0 = 0; w0 < W; w0 += kLanes) simulate(w0, std::min(kLanes, W - w0), first, last, drop);
   } else {
     for (uint32_t w = 0; w < W; ++w) npsimul_single(pvects[w].data(), pfltvec[w].data(), flags, first, last, w);
   }

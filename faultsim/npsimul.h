@@ -34,9 +34,16 @@ enum : unsigned {
 extern bool formulaShortcut;
 
 // True (the default) simulates the words of a packet in blocks, several at
-// once, wherever no word depends on an earlier one (every mode but
-// dropping); false takes word by word.  Both give the same masks.
+// once (dropping goes through a block's words in order); false takes word by
+// word.  Both give the same masks.
 extern bool formulaBlocks;
+
+// False (the default) writes each pattern's detections into its ftable row;
+// true leaves ftable alone, and npsimul_table_row makes a row from the
+// detection masks of the packet last simulated when it is written.  Both
+// give the same rows.
+extern bool tableFromMasks;
+void npsimul_table_row(uint32_t v, char* row);
 
 void alloc_npsimul(unsigned flags);
 void free_npsimul();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 
 #include "messages.h"
 #include "mudel.h"
@@ -37,9 +38,14 @@ size_t prevEntries = 0;
 
 uint64_t PrevKey(uint32_t m, uint32_t d) { return (static_cast<uint64_t>(d) << 32) | m; }
 
+// The home slot: the top bits of a multiplicative hash, which depend on
+// every bit of the key (lower bits of the product ignore the high bits of
+// the dominating graph, and their clusters made long probe runs).
+int prevShift = 64;  // 64 - log2 of the table size
+
 size_t PrevSlot(uint64_t key) {
   uint64_t h = key * 0x9e3779b97f4a7c15ull;
-  return static_cast<size_t>(h >> 20) & (prevTable.size() - 1);
+  return static_cast<size_t>(h >> prevShift);
 }
 
 Formula* FindPrev(uint64_t key) {
@@ -55,6 +61,7 @@ void InsertPrev(uint64_t key, Formula* f) {
     std::vector<PrevEntry> old;
     old.swap(prevTable);
     prevTable.assign(std::max<size_t>(1024, 2 * old.size()), PrevEntry{0, nullptr});
+    prevShift = 64 - __builtin_ctzll(prevTable.size());
     prevEntries = 0;
     for (const PrevEntry& e : old)
       if (e.key != 0) InsertPrev(e.key, e.formula);
@@ -89,10 +96,45 @@ void ErasePrev(uint64_t key) {
 // Every reading graph comes after the graph it reads (set by the back references).
 bool readersLater = true;
 
+// Graph and previous-result formulas come from chunks, and freed ones are
+// taken again first: one allocation per chunk rather than per formula.
+class FormulaPool {
+ public:
+  Formula* New() {
+    if (!free_.empty()) {
+      Formula* f = free_.back();
+      free_.pop_back();
+      return f;
+    }
+    if (used_ == kChunk) {
+      chunks_.emplace_back(new Formula[kChunk]);
+      used_ = 0;
+    }
+    return &chunks_.back()[used_++];
+  }
+  // The formula is reset at once, so its argument and history storage goes.
+  void Delete(Formula* f) {
+    *f = Formula{};
+    free_.push_back(f);
+  }
+  void Clear() {
+    chunks_.clear();
+    std::vector<Formula*>().swap(free_);
+    used_ = kChunk;
+  }
+
+ private:
+  static constexpr size_t kChunk = 4096;
+  std::vector<std::unique_ptr<Formula[]>> chunks_;
+  std::vector<Formula*> free_;
+  size_t used_ = kChunk;
+};
+FormulaPool pool;
+
 void FreeList(Formula*& head) {
   while (head != nullptr) {
     Formula* next = head->next;
-    delete head;
+    pool.Delete(head);
     head = next;
   }
 }
@@ -119,8 +161,10 @@ void alloc_topology() {
 }
 
 void free_topology() {
-  for (Formula*& f : graphs) FreeList(f);
-  for (Formula*& f : prevs) FreeList(f);
+  // Every formula lives in the pool: clearing it frees them all at once.
+  std::fill(graphs.begin(), graphs.end(), nullptr);
+  std::fill(prevs.begin(), prevs.end(), nullptr);
+  pool.Clear();
   std::vector<PrevEntry>().swap(prevTable);
   prevEntries = 0;
   std::vector<std::vector<Step>>().swap(steps);
@@ -187,7 +231,7 @@ Formula* binary_search(uint32_t d, uint32_t m) {
   if (hi > list.size()) hi = list.size();
   while (lo < hi) {
     size_t mid = lo + (hi - lo) / 2;
-    int mm = list[mid].formula->member;
+    int mm = list[mid].member;
     if (mm == static_cast<int>(m)) return list[mid].formula;
     if (mm < static_cast<int>(m))
       lo = mid + 1;
@@ -207,7 +251,7 @@ Formula* formula_get_prev_node(uint32_t m, uint32_t d) {
     ++f->usage;
     return f;
   }
-  f = new Formula;
+  f = pool.New();
   f->kind = FormulaKind::Prev;
   f->usage = 1;
   f->member = static_cast<int>(m);
@@ -258,7 +302,7 @@ Formula* formula_get_graph(uint32_t r, uint32_t m, const std::vector<uint32_t>& 
     return f;
   }
   uint32_t b = Grps[m].g_beg, len = Grps[m].g_len;
-  f = new Formula;
+  f = pool.New();
   f->kind = FormulaKind::Graph;
   f->usage = 1;
   f->member = static_cast<int>(m);
@@ -296,12 +340,12 @@ void SetLastUses(BuildState& s, std::vector<Step>& list) {
   // Members are distinct: each graph's position in this list.
   for (uint32_t i = 0; i < list.size(); ++i) {
     list[i].lastUse = 0;
-    s.listPos[static_cast<uint32_t>(list[i].formula->member)] = i;
+    s.listPos[static_cast<uint32_t>(list[i].member)] = i;
   }
   auto use = [&](int g, uint32_t at) {
     if (g < 0) return;
     uint32_t p = s.listPos[static_cast<uint32_t>(g)];
-    if (p < list.size() && list[p].formula->member == g) list[p].lastUse = at;
+    if (p < list.size() && list[p].member == g) list[p].lastUse = at;
   };
   for (uint32_t i = 1; i < list.size(); ++i) {
     const Formula* f = list[i].formula;
@@ -459,7 +503,7 @@ void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
   std::vector<Step>& list = steps[r];
   list.clear();
   list.reserve(count);
-  list.push_back(Step{formula_get_start_node(r, count), 0});
+  list.push_back(Step{formula_get_start_node(r, count), 0, static_cast<int>(r)});
   for (size_t i = 1; i < s.cone.size(); ++i) {
     uint32_t m = s.cone[i];
     if (s.removed[m]) continue;
@@ -476,7 +520,7 @@ void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
     } else {
       f = formula_get_graph(r, m, s.nodeStamp);
     }
-    list.push_back(Step{f, 0});
+    list.push_back(Step{f, 0, f->member});
   }
   SetLastUses(s, list);
 }
@@ -526,7 +570,7 @@ void free_topology_slice(uint32_t a) {
       } else {
         *link = f->next;
         ErasePrev(PrevKey(static_cast<uint32_t>(f->member), static_cast<uint32_t>(f->index)));
-        delete f;
+        pool.Delete(f);
       }
     }
   }

@@ -31,6 +31,7 @@ struct Formula {
 struct Step {
   Formula* formula;
   uint32_t lastUse;
+  int member;  // formula->member, beside the pointer for the searches of the build
 };
 
 struct GraphRef {

@@ -43,7 +43,8 @@ TEST_F(VecTest, PatternSymbolsAndConstants) {
 }
 
 // The model that wrote a status: its single marks, or for '&' alone the
-// table read with it; a status of the other model reads as none.
+// table read with it (kept or only checked); a status of the other model
+// reads as none.
 TEST_F(VecTest, OtherModelStatusCountsAsNone) {
   struct Case {
     const char* status;
@@ -56,13 +57,16 @@ TEST_F(VecTest, OtherModelStatusCountsAsNone) {
       {"0/X", "", false, false},  {"0/X", "", true, false},   {"/&X", "", true, true},
       {"1XX", "", true, false},   {"&X&", "0XX", true, false}, {"&X&", "X\\X", true, true},
   };
-  for (const Case& c : cases) {
-    faults.assign(c.status, c.status + 3);
-    ftable.clear();
-    if (*c.table) ftable.emplace_back(c.table, c.table + 3);
-    ForgetOtherModelStatus(c.delay_run);
-    std::vector<char> expect = c.kept ? std::vector<char>(c.status, c.status + 3) : std::vector<char>(3, 'X');
-    EXPECT_EQ(faults, expect) << c.status << " table " << c.table << (c.delay_run ? " delay run" : " stuck-at run");
+  for (uint32_t keep_table : {1u, 2u}) {
+    READ_FAULT_TABLE = keep_table;  // the table kept, or only checked as megasim does
+    for (const Case& c : cases) {
+      std::string table = *c.table ? std::string("\n.TABLE\n\n") + c.table + "\n" : "";
+      read_vec(File(std::string("\n.VECTORS 1\n\n.PATTERNS\n\n000\n") + table + "\n.FAULTS\n\n" + c.status + "\n"));
+      ForgetOtherModelStatus(c.delay_run);
+      std::vector<char> expect = c.kept ? std::vector<char>(c.status, c.status + 3) : std::vector<char>(3, 'X');
+      EXPECT_EQ(faults, expect) << c.status << " table " << c.table << (c.delay_run ? " delay run" : " stuck-at run")
+                                << " table mode " << keep_table;
+    }
   }
 }
 
@@ -94,12 +98,97 @@ TEST_F(VecTest, DelayMarksReadBackWhole) {
   EXPECT_NE(ReadFile(dir + "/d.tst").find("4 / 6 = 66.666667 %"), std::string::npos);
 }
 
+// A mark row ends at the first other character (the rest of its line is
+// passed over) or at the end of the file; the marks it lacks stay 'X'.
+TEST_F(VecTest, MarkRowsEndAtAnotherCharacter) {
+  using namespace std::string_literals;
+  read_vec(File("\n.VECTORS 4\n\n.PATTERNS\n\n010\n011 \n110\r\n111\n\n.TABLE\n\n0q11\n1\r\n&\0" "11\n/\\\n\n.FAULTS\n\n0"s));
+  ASSERT_EQ(vcount, 4u);
+  EXPECT_EQ(vects[3], (std::vector<unsigned char>{1, 1, 1, 1, 'x'}));
+  EXPECT_EQ(ftable[0], (std::vector<char>{'0', 'X', 'X'}));
+  EXPECT_EQ(ftable[1], (std::vector<char>{'1', 'X', 'X'}));
+  EXPECT_EQ(ftable[2], (std::vector<char>{'&', 'X', 'X'}));
+  EXPECT_EQ(ftable[3], (std::vector<char>{'/', '\\', 'X'}));
+  EXPECT_EQ(faults, (std::vector<char>{'0', 'X', 'X'}));
+}
+
+// Rows longer than the readers' and the writer's runs of columns: a mark row
+// ends at its first other character wherever it stands, a row one mark too
+// long is refused, and every pattern value is written by the same rule.
+TEST_F(VecTest, LongRowsByTheSameRules) {
+  std::mt19937 rng(5);
+  MakeRandomModel(rng, {37, 0, 20, 3, 4});
+  const uint32_t nodes = NodCount;
+  ASSERT_GT(nodes, 33u);
+  const std::string marks = "01Xx/\\&";
+  std::string text = "\n.VECTORS " + std::to_string(nodes + 1) + "\n\n.PATTERNS\n\n";
+  for (uint32_t v = 0; v <= nodes; ++v) {
+    std::string row;
+    for (uint32_t i = 0; i < InpCount; ++i) row += "01xLHlh"[(v + i) % 7];
+    text += row + "\n";
+  }
+  text += "\n.TABLE\n\n";
+  std::vector<std::string> rows;
+  for (uint32_t v = 0; v <= nodes; ++v) {
+    std::string row;
+    for (uint32_t i = 0; i < nodes; ++i) row += marks[(v * 7 + i) % marks.size()];
+    if (v < nodes) row[v] = v == 0 ? 'q' : "q2\r "[v % 4];  // the row ends at column v
+    rows.push_back(row);
+    text += row + "\n";
+  }
+  read_vec(File(text));
+  for (uint32_t v = 0; v <= nodes; ++v) {
+    std::string expect = rows[v].substr(0, std::min(v, nodes)) + std::string(nodes - std::min(v, nodes), 'X');
+    ASSERT_EQ(std::string(ftable[v].begin(), ftable[v].end()), expect) << "row " << v;
+  }
+  std::string tooLong = File("\n.VECTORS 1\n\n.TABLE\n\n" + std::string(nodes, '0') + "&\n");
+  EXPECT_EXIT(read_vec(tooLong), testing::ExitedWithCode(14), "^\nError at line 6: Line of table too long!\n$");
+  // The writer: 0 and 1 as digits by column, any other value as it is.
+  vcount = 2;
+  alloc_vec();
+  const unsigned char values[] = {0, 1, 'x', 'F', 0, 1};
+  for (uint32_t v = 0; v < 2; ++v)
+    for (uint32_t i = 0; i < VarCount; ++i) vects[v][i] = values[(v + i * 5) % 6];
+  write_vec(dir + "/w.tst", 0);
+  std::string expect = "\n.VECTORS 2\n\n\n.PATTERNS\n\n";
+  for (uint32_t v = 0; v < 2; ++v) {
+    for (uint32_t i = 0; i < VarCount; ++i) {
+      unsigned char b = vects[v][i];
+      const char* digits = i < InpCount ? "01" : i < VarCount - OutCount ? "lh" : "LH";
+      expect += b == 0 ? digits[0] : b == 1 ? digits[1] : static_cast<char>(b);
+    }
+    expect += "\n";
+  }
+  EXPECT_EQ(ReadFile(dir + "/w.tst").substr(0, expect.size()), expect);
+}
+
 TEST_F(VecTest, TableSkippedWithoutReadFaultTable) {
   READ_FAULT_TABLE = 0;
   read_vec(File("\n.VECTORS 1\n\n.PATTERNS\n\n010\n\n.TABLE\n\n0X1\n\n.FAULTS\n\n01X\n"));
   EXPECT_EQ(FAULT_TABLE, 0);
   EXPECT_TRUE(ftable.empty());
   EXPECT_EQ(faults, (std::vector<char>{'0', '1', 'X'}));
+}
+
+// A program that writes a table of its own has the rows checked, kept
+// nowhere, and its own written in their place.
+TEST_F(VecTest, TableCheckedNotKeptAndWrittenFromSource) {
+  READ_FAULT_TABLE = 2;
+  read_vec(File("\n.VECTORS 2\n\n.PATTERNS\n\n010\n111\n\n.TABLE\n\n0X1\nX&X\n\n.FAULTS\n\n01X\n"));
+  EXPECT_EQ(FAULT_TABLE, 1);
+  EXPECT_TRUE(ftable.empty());
+  std::string tooLong = File("\n.VECTORS 1\n\n.PATTERNS\n\n010\n\n.TABLE\n\nXXXX\n");
+  EXPECT_EXIT(read_vec(tooLong), testing::ExitedWithCode(14), "^\nError at line 10: Line of table too long!\n$");
+  std::string short_ = File("\n.VECTORS 2\n\n.TABLE\n\nXXX\n");
+  EXPECT_EXIT(read_vec(short_), testing::ExitedWithCode(14), "^\nError at line 7: .TABLE : Too few rows in section!\n$");
+  TableRowSource = [](uint32_t v, char* row) {
+    row[0] = v ? '1' : '0';
+    row[1] = 'X';
+    row[2] = '&';
+  };
+  write_vec(dir + "/s.tst", 0);
+  TableRowSource = nullptr;
+  EXPECT_NE(ReadFile(dir + "/s.tst").find("\n.TABLE\n\n0X&\n1X&\n\n.FAULTS\n\n01X\n"), std::string::npos);
 }
 
 TEST_F(VecTest, ModesSixAndSeven) {
@@ -142,7 +231,9 @@ INSTANTIATE_TEST_SUITE_P(
         Bad{"\n.VECTORS 1\n\n.PATTERNS\n\n0X1\n", "Error at line 6: Unknown symbol in patterns file"},
         Bad{"\n.VECTORS 1\n\n.PATTERNS\n\n0 1\n", "Error at line 6: Unknown symbol in patterns file"},
         Bad{"\n.VECTORS 1\n\n.TABLE\n\nXXXX\n", "Error at line 6: Line of table too long"},
+        Bad{"\n.VECTORS 1\n\n.PATTERNS\n\n01\n", "Error at line 6: Unknown symbol in patterns file"},
         Bad{"\n.VECTORS 1\n\n.FAULTS\n\n&&&&\n", "Error at line 6: FAULTS section too long"},
+        Bad{"\n.VECTORS 1\n\n.FAULTS\n\n&&&&", "Error at line 6: FAULTS section too long"},
         Bad{"\n.VECTORS 1\n\n.FAULT_STATS\n", "Error at line 4: Unknown keyword"},
         Bad{"\n.PATTERNS\n\n010\n", "Error at line 2: Section before .VECTORS"},
         Bad{"\n.FAULTS\n\n010\n", "Error at line 2: Section before .VECTORS"},
