@@ -11,10 +11,13 @@ namespace {
 
 constexpr uint64_t kAll = ~uint64_t(0);
 
+// A node's successors are slots of the evaluation arrays: slot 0 holds the
+// terminal 0, slot 1 the terminal 1, slot i + 2 the node at position i.
 struct LaneNode {
   uint32_t var;
-  uint32_t d0, d1;
-  uint32_t flags;  // bit 0 inverted, bit 1 delayed
+  uint32_t s0, s1;
+  uint16_t inv;      // 1 when inverted
+  uint16_t delayed;  // 1 when the variable is read from the frame before
 };
 std::vector<LaneNode> lnodes;
 // Per node: the lanes whose fault sits there and the edge they force.
@@ -28,8 +31,12 @@ struct LaneValue {
 std::vector<LaneValue> cur, prev;
 uint64_t frameStamp = 0;
 
-// Per graph node during an evaluation (see the word-parallel simulator).
-std::vector<uint64_t> p1, p0, alt;
+// Per slot during an evaluation (see the word-parallel simulator), in one
+// array of three rails each.
+struct Walks {
+  uint64_t p1, p0, alt;
+};
+std::vector<Walks> walks;
 
 // Graphs due in this frame, in index order; graphs due in the next one.
 std::vector<uint64_t> due;
@@ -60,36 +67,49 @@ uint32_t TakeDue() {
 
 void Evaluate(uint32_t k, const unsigned char* prevRow, const unsigned char* curRow, uint64_t& rv, uint64_t& rx) {
   const uint32_t beg = Grps[k].g_beg;
+  const LaneNode* nodes = lnodes.data() + beg;
+  Walks* wk = walks.data();
+  const LaneValue* vals[2] = {cur.data(), prev.data()};
+  const unsigned char* rows[2] = {curRow, prevRow};
+  const uint64_t stamps[2] = {frameStamp, frameStamp - 1};
   for (uint32_t i = Grps[k].g_len; i-- > 0;) {
-    const uint32_t n = beg + i;
-    const LaneNode& w = lnodes[n];
+    const LaneNode& w = nodes[i];
     uint64_t v, x;
-    const bool delayed = w.flags & 2;
-    const LaneValue& lv = delayed ? prev[w.var] : cur[w.var];
-    if (lv.stamp == frameStamp - delayed) {
+    const LaneValue& lv = vals[w.delayed][w.var];
+    if (lv.stamp == stamps[w.delayed]) {
       v = lv.v;
       x = lv.x;
     } else {
-      const unsigned char b = delayed ? prevRow[w.var] : curRow[w.var];
+      const unsigned char b = rows[w.delayed][w.var];
       v = OneRail(b);
       x = XRail(b);
     }
-    uint64_t e = v ^ -static_cast<uint64_t>(w.flags & 1);
-    if (const uint64_t fm = forcedMask[n]) {
-      e = (e & ~fm) | (forcedEdge[n] & fm);
+    uint64_t e = v ^ -static_cast<uint64_t>(w.inv);
+    if (const uint64_t fm = forcedMask[beg + i]) {
+      e = (e & ~fm) | (forcedEdge[beg + i] & fm);
       x &= ~fm;
     }
-    const uint64_t up = e | x;
-    const uint64_t down = e & ~x;
-    const uint64_t t1one = w.d1 ? p1[w.d1] : kAll, t0one = w.d0 ? p1[w.d0] : 0;
-    const uint64_t t1zero = w.d1 ? p0[w.d1] : kAll, t0zero = w.d0 ? p0[w.d0] : 0;
-    const uint64_t a1 = w.d1 ? alt[w.d1] : 0, a0 = w.d0 ? alt[w.d0] : 0;
-    p1[i] = (up & t1one) | (~up & t0one);
-    p0[i] = (down & t1zero) | (~down & t0zero);
-    alt[i] = (x & (~t0zero | a1)) | (~x & ((e & a1) | (~e & a0)));
+    const Walks& t1 = wk[w.s1];
+    const Walks& t0 = wk[w.s0];
+    const uint64_t up = e | x;     // edge taken with unknown literals at 1
+    const uint64_t down = e & ~x;  // edge taken with them at 0
+    Walks& out = wk[i + 2];
+    out.p1 = (up & t1.p1) | (~up & t0.p1);
+    out.p0 = (down & t1.p0) | (~down & t0.p0);
+    out.alt = (x & (~t0.p0 | t1.alt)) | (~x & ((e & t1.alt) | (~e & t0.alt)));
   }
-  rv = p1[0] & ~alt[0];
-  rx = p1[0] & alt[0];
+  rv = wk[2].p1 & ~wk[2].alt;
+  rx = wk[2].p1 & wk[2].alt;
+}
+
+void Reached(FaultReach& r, uint32_t g) {
+  uint32_t* t = r.top;
+  if (g <= t[3]) return;
+  int i = 3;
+  for (; i > 0 && g >= t[i - 1]; --i)
+    if (g == t[i - 1]) return;
+  for (int m = 3; m > i; --m) t[m] = t[m - 1];
+  t[i] = g;
 }
 
 template <typename T>
@@ -125,8 +145,9 @@ bool PrepareFaultWords() {
   lnodes.resize(NodCount);
   for (uint32_t n = 0; n < NodCount; ++n) {
     const NodRec& nd = Nods[n];
-    lnodes[n] = {nd.n_var, nd.n_dst[0], nd.n_dst[1],
-                 (nd.n_flags & 1) | ((Vars[nd.n_var].v_flags & VF_DELAYED) ? 2u : 0u)};
+    lnodes[n] = {nd.n_var, nd.n_dst[0] ? nd.n_dst[0] + 2 : 0, nd.n_dst[1] ? nd.n_dst[1] + 2 : 1,
+                 static_cast<uint16_t>(nd.n_flags & 1),
+                 static_cast<uint16_t>((Vars[nd.n_var].v_flags & VF_DELAYED) ? 1 : 0)};
   }
   if (forcedMask.size() != NodCount) {
     forcedMask.assign(NodCount, 0);
@@ -137,10 +158,9 @@ bool PrepareFaultWords() {
     prev.assign(VarCount, LaneValue{0, 0, 0});
     frameStamp = 0;
   }
-  if (p1.size() < maxLen) {
-    p1.assign(maxLen, 0);
-    p0.assign(maxLen, 0);
-    alt.assign(maxLen, 0);
+  if (walks.size() < maxLen + 2) {
+    walks.assign(maxLen + 2, Walks{0, 0, 0});
+    walks[1] = {kAll, kAll, 0};  // the terminal 1; slot 0, the terminal 0, is all clear
   }
   if (nextMark.size() != GrpCount) {
     due.assign((GrpCount >> 6) + 1, 0);
@@ -157,16 +177,14 @@ void ReleaseFaultWords() {
   Free(forcedEdge);
   Free(cur);
   Free(prev);
-  Free(p1);
-  Free(p0);
-  Free(alt);
+  Free(walks);
   Free(due);
   Free(nextList);
   Free(nextMark);
   pending = 0;
 }
 
-uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count) {
+uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count, FaultReach* reach) {
   const uint32_t first = InpCount + ConCount;
   const uint32_t internal = GrpCount - OutCount;
   uint64_t active = count >= 64 ? kAll : (uint64_t(1) << count) - 1;
@@ -199,6 +217,8 @@ uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count) {
       const uint64_t gv = OneRail(curRow[col]), gx = XRail(curRow[col]);
       const uint64_t diff = ((rv ^ gv) | (rx ^ gx)) & active;
       if (diff == 0) continue;
+      if (reach)
+        for (uint64_t d = diff; d != 0; d &= d - 1) Reached(reach[__builtin_ctzll(d)], k + 1);
       if (k < internal) {
         cur[col] = {frameStamp, (rv & diff) | (gv & ~diff), (rx & diff) | (gx & ~diff)};
         const bool delayed = Vars[col].v_flags & VF_DELAYED;

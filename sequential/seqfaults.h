@@ -18,5 +18,12 @@ bool PrepareFaultWords();
 // of the result is set when fault i is detected (with NoDrop: in some
 // frame).  Raises last_vector and, with NoDrop, writes ftable as seq_sim_pat
 // does for each fault.
-uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count);
+// Where a fault's effect went: the highest graph indices (plus one, highest
+// first, 0 for none) at which its machine differed from the good one.
+struct FaultReach {
+  uint32_t top[4];
+};
+// With `reach` given, reach[i] takes in the graphs fault i's machine
+// differed at.
+uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count, FaultReach* reach = nullptr);
 void ReleaseFaultWords();
