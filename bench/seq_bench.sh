@@ -81,7 +81,8 @@ done
 
 # Runs seqatpg of a bin folder on a copy of <design>.agm in a folder of its
 # own, so the folder ends with exactly what the program wrote; the outputs,
-# the exit status and "user system peak_kB" go next to the folder.
+# the exit status and "user system peak_kB" (the last line of the .time
+# file, after any exit-status line) go next to the folder.
 run_seqatpg() {  # bindir folder design [option ...]
   local bin=$1 dir=$2 design=$3
   shift 3
@@ -92,8 +93,8 @@ run_seqatpg() {  # bindir folder design [option ...]
      "$bin/seqatpg" "$@" "$design" >"../$(basename "$dir").out" 2>"../$(basename "$dir").err"
    echo $? >"../$(basename "$dir").status")
 }
-cpu_of() { awk '{ printf "%.2f", $1 + $2 }' "$1.time"; }
-mb_of() { awk '{ printf "%.0f", $3 / 1024 }' "$1.time"; }
+cpu_of() { tail -n 1 "$1.time" | awk '{ printf "%.2f", $1 + $2 }'; }
+mb_of() { tail -n 1 "$1.time" | awk '{ printf "%.0f", $3 / 1024 }'; }
 # Same files (names and bytes), same outputs but the processing-time line.
 same_run() {  # folder folder
   diff -r "$1" "$2" >/dev/null &&
