@@ -65,12 +65,38 @@ uint32_t TakeDue() {
   return g;
 }
 
-void Evaluate(uint32_t k, const unsigned char* prevRow, const unsigned char* curRow, uint64_t& rv, uint64_t& rx) {
+// The good machine as 64 lanes: every lane alike, from the value rows of
+// one sequence...
+struct ByteGood {
+  const unsigned char* rows[2];  // this frame, the frame before
+  void Read(uint32_t delayed, uint32_t var, uint64_t& v, uint64_t& x) const {
+    const unsigned char b = rows[delayed][var];
+    v = OneRail(b);
+    x = XRail(b);
+  }
+};
+
+// ... or each lane its own sequence's machine, from rails kept variable by
+// variable (a fault's cone reads the same variables frame after frame).
+struct Rail {
+  uint64_t v, x;
+};
+struct RailGood {
+  const Rail* frame;  // variable v of this frame at frame[v * frames]
+  size_t frames;
+  void Read(uint32_t delayed, uint32_t var, uint64_t& v, uint64_t& x) const {
+    const Rail& r = frame[var * frames - delayed];
+    v = r.v;
+    x = r.x;
+  }
+};
+
+template <typename Good>
+void Evaluate(uint32_t k, const Good& good, uint64_t& rv, uint64_t& rx) {
   const uint32_t beg = Grps[k].g_beg;
   const LaneNode* nodes = lnodes.data() + beg;
   Walks* wk = walks.data();
   const LaneValue* vals[2] = {cur.data(), prev.data()};
-  const unsigned char* rows[2] = {curRow, prevRow};
   const uint64_t stamps[2] = {frameStamp, frameStamp - 1};
   for (uint32_t i = Grps[k].g_len; i-- > 0;) {
     const LaneNode& w = nodes[i];
@@ -80,9 +106,7 @@ void Evaluate(uint32_t k, const unsigned char* prevRow, const unsigned char* cur
       v = lv.v;
       x = lv.x;
     } else {
-      const unsigned char b = rows[w.delayed][w.var];
-      v = OneRail(b);
-      x = XRail(b);
+      good.Read(w.delayed, w.var, v, x);
     }
     uint64_t e = v ^ -static_cast<uint64_t>(w.inv);
     if (const uint64_t fm = forcedMask[beg + i]) {
@@ -102,14 +126,59 @@ void Evaluate(uint32_t k, const unsigned char* prevRow, const unsigned char* cur
   rx = wk[2].p1 & wk[2].alt;
 }
 
-void Reached(FaultReach& r, uint32_t g) {
-  uint32_t* t = r.top;
-  if (g <= t[3]) return;
-  int i = 3;
-  for (; i > 0 && g >= t[i - 1]; --i)
-    if (g == t[i - 1]) return;
-  for (int m = 3; m > i; --m) t[m] = t[m - 1];
-  t[i] = g;
+// Frames 1 .. vcount-1 of the faulty machines in the lanes of `active`,
+// event-driven: a site graph is due in every frame siteDue(j, good, active)
+// allows, a graph reading a changed value in the frame it sees the change.
+// goodAt(j) gives frame j's good machine; detect(j, lanes, active) is told
+// of the lanes in which an output differs with both values binary and
+// returns the lanes that go on.
+template <typename GoodAt, typename SiteDue, typename Detect>
+void RunFrames(const std::vector<uint32_t>& sites, uint64_t active, GoodAt goodAt, SiteDue siteDue,
+               Detect detect) {
+  const uint32_t first = InpCount + ConCount;
+  const uint32_t internal = GrpCount - OutCount;
+  // Stamps left by the last run match no frame of this one.
+  frameStamp += 2;
+  nextList.clear();
+  for (uint32_t j = 1; j < vcount && active != 0; ++j) {
+    ++frameStamp;
+    cursor = static_cast<uint32_t>(due.size());
+    const auto good = goodAt(j);
+    if (siteDue(good, active))
+      for (uint32_t g : sites) SetDue(g);
+    for (uint32_t g : nextList) SetDue(g);
+    nextList.clear();
+    while (pending > 0) {
+      const uint32_t k = TakeDue();
+      uint64_t rv, rx;
+      Evaluate(k, good, rv, rx);
+      const uint32_t col = first + k;
+      uint64_t gv, gx;
+      good.Read(0, col, gv, gx);
+      const uint64_t diff = ((rv ^ gv) | (rx ^ gx)) & active;
+      if (diff == 0) continue;
+      if (k < internal) {
+        cur[col] = {frameStamp, (rv & diff) | (gv & ~diff), (rx & diff) | (gx & ~diff)};
+        const bool delayed = Vars[col].v_flags & VF_DELAYED;
+        for (uint32_t r : nextgrps[k]) {
+          if (!delayed) {
+            SetDue(r);
+          } else if (nextMark[r] != frameStamp) {
+            nextMark[r] = frameStamp;
+            nextList.push_back(r);
+          }
+        }
+        continue;
+      }
+      const uint64_t det = diff & ~rx & ~gx;
+      if (det != 0 && (active = detect(j, det, active)) == 0) {
+        while (pending > 0) TakeDue();  // no lane left to read them
+        break;
+      }
+    }
+    cur.swap(prev);
+  }
+  nextList.clear();
 }
 
 template <typename T>
@@ -117,9 +186,10 @@ void Free(std::vector<T>& v) {
   std::vector<T>().swap(v);
 }
 
-}  // namespace
-
-bool PrepareFaultWords() {
+// The model checks and tables both lane forms share; false when some node
+// reads a later undelayed graph or an output (or the model breaks the
+// reader's own rules).
+bool PrepareLanes() {
   if (vcount < 2) return false;
   const uint32_t first = InpCount + ConCount;
   const uint32_t internal = GrpCount - OutCount;
@@ -136,12 +206,6 @@ bool PrepareFaultWords() {
       if (v >= first && (v - first >= internal || (!(Vars[v].v_flags & VF_DELAYED) && v - first >= g))) return false;
     }
   }
-  // Only the bytes the frame-by-frame method accepts; anything else is left
-  // to it, so that it names the node as it always has.
-  for (uint32_t j = 0; j < vcount; ++j)
-    for (unsigned char c : vects[j])
-      if (c > 1 && c != 'x') return false;
-
   lnodes.resize(NodCount);
   for (uint32_t n = 0; n < NodCount; ++n) {
     const NodRec& nd = Nods[n];
@@ -171,6 +235,24 @@ bool PrepareFaultWords() {
   return true;
 }
 
+// Only the bytes the frame-by-frame method accepts; anything else is left
+// to it, so that it names the node as it always has.
+bool RowsAreThreeValued() {
+  for (uint32_t j = 0; j < vcount; ++j)
+    for (unsigned char c : vects[j])
+      if (c > 1 && c != 'x') return false;
+  return true;
+}
+
+// The good machines of the sequence lanes: frame j's rails of variable v at
+// v * vcount + j.
+std::vector<Rail> laneRails;
+uint32_t railFrames = 0;
+
+}  // namespace
+
+bool PrepareFaultWords() { return PrepareLanes() && RowsAreThreeValued(); }
+
 void ReleaseFaultWords() {
   Free(lnodes);
   Free(forcedMask);
@@ -181,14 +263,12 @@ void ReleaseFaultWords() {
   Free(due);
   Free(nextList);
   Free(nextMark);
+  Free(laneRails);
+  railFrames = 0;
   pending = 0;
 }
 
-uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count, FaultReach* reach) {
-  const uint32_t first = InpCount + ConCount;
-  const uint32_t internal = GrpCount - OutCount;
-  uint64_t active = count >= 64 ? kAll : (uint64_t(1) << count) - 1;
-  uint64_t found = 0;
+uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count) {
   std::vector<uint32_t> sites;
   for (uint32_t i = 0; i < count; ++i) {
     const SeqFault& f = faults[i];
@@ -198,64 +278,93 @@ uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count, FaultReach* r
   }
   std::sort(sites.begin(), sites.end());
   sites.erase(std::unique(sites.begin(), sites.end()), sites.end());
-  // Stamps left by the last word match no frame of this one.
-  frameStamp += 2;
-  nextList.clear();
-  for (uint32_t j = 1; j < vcount && active != 0; ++j) {
-    ++frameStamp;
-    cursor = static_cast<uint32_t>(due.size());
-    for (uint32_t g : sites) SetDue(g);
-    for (uint32_t g : nextList) SetDue(g);
-    nextList.clear();
-    const unsigned char* prevRow = vects[j - 1].data();
-    const unsigned char* curRow = vects[j].data();
-    while (pending > 0) {
-      const uint32_t k = TakeDue();
-      uint64_t rv, rx;
-      Evaluate(k, prevRow, curRow, rv, rx);
-      const uint32_t col = first + k;
-      const uint64_t gv = OneRail(curRow[col]), gx = XRail(curRow[col]);
-      const uint64_t diff = ((rv ^ gv) | (rx ^ gx)) & active;
-      if (diff == 0) continue;
-      if (reach)
-        for (uint64_t d = diff; d != 0; d &= d - 1) Reached(reach[__builtin_ctzll(d)], k + 1);
-      if (k < internal) {
-        cur[col] = {frameStamp, (rv & diff) | (gv & ~diff), (rx & diff) | (gx & ~diff)};
-        const bool delayed = Vars[col].v_flags & VF_DELAYED;
-        for (uint32_t r : nextgrps[k]) {
-          if (!delayed) {
-            SetDue(r);
-          } else if (nextMark[r] != frameStamp) {
-            nextMark[r] = frameStamp;
-            nextList.push_back(r);
-          }
-        }
-        continue;
-      }
-      const uint64_t det = diff & ~rx & ~gx;
-      if (det == 0) continue;
-      found |= det;
-      last_vector = std::max(last_vector, j);
-      if (!NoDrop) {
-        active &= ~det;
-        continue;
-      }
-      for (uint64_t d = det; d != 0; d &= d - 1) {
-        const SeqFault& f = faults[__builtin_ctzll(d)];
-        const char c = static_cast<char>('0' + f.stuck);
-        char& m = ftable[j][f.node];
-        if ((m == '0' || m == '1') && m != c)
-          m = '&';
-        else if (m != '&')
-          m = c;
-      }
+  uint64_t found = 0;
+  auto goodAt = [](uint32_t j) { return ByteGood{{vects[j].data(), vects[j - 1].data()}}; };
+  auto detect = [&](uint32_t j, uint64_t det, uint64_t active) {
+    found |= det;
+    last_vector = std::max(last_vector, j);
+    if (!NoDrop) return active & ~det;
+    for (uint64_t d = det; d != 0; d &= d - 1) {
+      const SeqFault& f = faults[__builtin_ctzll(d)];
+      const char c = static_cast<char>('0' + f.stuck);
+      char& m = ftable[j][f.node];
+      if ((m == '0' || m == '1') && m != c)
+        m = '&';
+      else if (m != '&')
+        m = c;
     }
-    cur.swap(prev);
-  }
-  nextList.clear();
+    return active;
+  };
+  auto always = [](const ByteGood&, uint64_t) { return true; };
+  RunFrames(sites, count >= 64 ? kAll : (uint64_t(1) << count) - 1, goodAt, always, detect);
   for (uint32_t i = 0; i < count; ++i) {
     forcedMask[faults[i].node] = 0;
     forcedEdge[faults[i].node] = 0;
   }
   return found;
+}
+
+bool PrepareSequenceLanes() {
+  if (!PrepareLanes()) return false;
+  if (railFrames != vcount) {
+    laneRails.assign(size_t(vcount) * VarCount, Rail{0, 0});
+    railFrames = vcount;
+  }
+  return true;
+}
+
+bool SetSequenceLane(uint32_t lane) {
+  if (!RowsAreThreeValued()) return false;
+  const uint64_t bit = uint64_t(1) << lane;
+  for (uint32_t j = 0; j < vcount; ++j) {
+    const unsigned char* row = vects[j].data();
+    Rail* r = &laneRails[j];
+    for (uint32_t v = 0; v < VarCount; ++v, r += vcount) {
+      r->v = (r->v & ~bit) | (OneRail(row[v]) & bit);
+      r->x = (r->x & ~bit) | (XRail(row[v]) & bit);
+    }
+  }
+  return true;
+}
+
+int SimulateFaultOverSequences(const SeqFault& f, uint32_t lanes, uint32_t& frame) {
+  forcedMask[f.node] = kAll;
+  forcedEdge[f.node] = f.forced_edge ? kAll : 0;
+  uint64_t found = 0;
+  uint32_t frames[64];
+  const Rail* rails = laneRails.data();
+  const size_t count = vcount;
+  auto goodAt = [rails, count](uint32_t j) { return RailGood{rails + j, count}; };
+  // The first lane that detects f is the sequence that will: later lanes
+  // need not go on.
+  auto detect = [&](uint32_t j, uint64_t det, uint64_t active) {
+    found |= det;
+    for (uint64_t d = det; d != 0; d &= d - 1) frames[__builtin_ctzll(d)] = j;
+    return active & ((det & -det) - 1);
+  };
+  // A node forced onto the edge it takes anyway changes nothing: its graph
+  // is then due only when a changed value reaches it.  (At the start of a
+  // frame an undelayed variable still holds its good value in every lane; a
+  // change to it later in the frame schedules the graph anyway.)
+  const LaneNode& site = lnodes[f.node];
+  const uint64_t forced = forcedEdge[f.node];
+  auto activated = [&](const RailGood& good, uint64_t active) {
+    uint64_t v, x;
+    const LaneValue& lv = prev[site.var];
+    if (site.delayed && lv.stamp == frameStamp - 1) {
+      v = lv.v;
+      x = lv.x;
+    } else {
+      good.Read(site.delayed, site.var, v, x);
+    }
+    return ((x | (v ^ -static_cast<uint64_t>(site.inv) ^ forced)) & active) != 0;
+  };
+  RunFrames(std::vector<uint32_t>{f.graph}, lanes >= 64 ? kAll : (uint64_t(1) << lanes) - 1, goodAt, activated,
+            detect);
+  forcedMask[f.node] = 0;
+  forcedEdge[f.node] = 0;
+  if (found == 0) return -1;
+  const int lane = __builtin_ctzll(found);
+  frame = frames[lane];
+  return lane;
 }

@@ -18,12 +18,19 @@ bool PrepareFaultWords();
 // of the result is set when fault i is detected (with NoDrop: in some
 // frame).  Raises last_vector and, with NoDrop, writes ftable as seq_sim_pat
 // does for each fault.
-// Where a fault's effect went: the highest graph indices (plus one, highest
-// first, 0 for none) at which its machine differed from the good one.
-struct FaultReach {
-  uint32_t top[4];
-};
-// With `reach` given, reach[i] takes in the graphs fault i's machine
-// differed at.
-uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count, FaultReach* reach = nullptr);
+uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count);
+
+// Sequence-parallel form, for a generator that tries many sequences of the
+// same length: one fault over up to 64 sequences at once, one lane each,
+// every lane with the good machine of its own sequence.  The same model
+// rules as the fault-parallel form; false when they do not hold.
+bool PrepareSequenceLanes();
+// The sequence in vects (m3simul has run) becomes lane `lane`; false when
+// some byte is not 0, 1 or 'x'.
+bool SetSequenceLane(uint32_t lane);
+// Simulates fault f over lanes 0 .. lanes-1: the first lane whose sequence
+// detects f (-1 for none), with `frame` the first frame it is detected in
+// there (what seq_sim_pat would raise last_vector to).  A later lane never
+// matters: the earlier sequence detects f first.
+int SimulateFaultOverSequences(const SeqFault& f, uint32_t lanes, uint32_t& frame);
 void ReleaseFaultWords();

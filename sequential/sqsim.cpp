@@ -110,21 +110,13 @@ void CopyVector() {
 // The faults seq_simul simulates, in its order, for the fault-parallel
 // method: a fault's turn depends only on the marks and exclusions its node
 // had when seq_simul began (a node's first fault changes its mark in a way
-// that never decides the second), so the list is known in advance and every
-// word of 64 faults is simulated before the first result is asked for.
+// that never decides the second), so the list is known in advance and each
+// word of 64 faults is simulated when the first of them is asked for.
 std::vector<SeqFault> laneFaults;
 std::vector<unsigned char> laneResults;
-size_t laneNext = 0;
+size_t laneNext = 0, laneDone = 0;
 
-// Per fault (2 x node + stuck value): the graphs its effect reached in the
-// last sequence that simulated it.  A word costs about as many evaluations
-// as the union of its faults' differences, and faults whose effects reach
-// the same far graphs mostly spread over the same state, so words are
-// filled in decreasing order of the reached graphs.  Each fault's lane is
-// simulated on its own, so the order changes no result.
-std::vector<FaultReach> laneReach;
-
-void SimulateLaneFaults() {
+void CollectLaneFaults() {
   laneFaults.clear();
   for (uint32_t g = 0; g < GrpCount; ++g)
     for (uint32_t n = Grps[g].g_beg; n < Grps[g].g_beg + Grps[g].g_len; ++n) {
@@ -134,33 +126,18 @@ void SimulateLaneFaults() {
       if (!(untestableMas[n] & 2) && m != '&' && m != '1') laneFaults.push_back({n, inv ^ 1, 1, g});
     }
   laneResults.assign(laneFaults.size(), 0);
-  laneNext = 0;
-  if (laneReach.size() != 2 * size_t(NodCount)) laneReach.assign(2 * size_t(NodCount), FaultReach{});
-  auto id = [](const SeqFault& f) { return 2 * size_t(f.node) + f.stuck; };
-  std::vector<uint32_t> order(laneFaults.size());
-  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    const uint32_t* x = laneReach[id(laneFaults[a])].top;
-    const uint32_t* y = laneReach[id(laneFaults[b])].top;
-    return std::lexicographical_compare(y, y + 4, x, x + 4);
-  });
-  SeqFault word[64];
-  FaultReach reach[64];
-  for (size_t done = 0; done < order.size(); done += 64) {
-    uint32_t count = static_cast<uint32_t>(std::min<size_t>(64, order.size() - done));
-    for (uint32_t i = 0; i < count; ++i) {
-      word[i] = laneFaults[order[done + i]];
-      reach[i] = FaultReach{};
-    }
-    uint64_t bits = SimulateFaultWord(word, count, reach);
-    for (uint32_t i = 0; i < count; ++i) {
-      laneResults[order[done + i]] = (bits >> i) & 1;
-      laneReach[id(word[i])] = reach[i];
-    }
-  }
+  laneNext = laneDone = 0;
 }
 
-int lane_sim_pat(uint32_t, uint32_t, uint32_t, uint32_t) { return laneResults[laneNext++]; }
+int lane_sim_pat(uint32_t, uint32_t, uint32_t, uint32_t) {
+  if (laneNext == laneDone) {
+    uint32_t count = static_cast<uint32_t>(std::min<size_t>(64, laneFaults.size() - laneDone));
+    uint64_t bits = SimulateFaultWord(&laneFaults[laneDone], count);
+    for (uint32_t i = 0; i < count; ++i) laneResults[laneDone + i] = (bits >> i) & 1;
+    laneDone += count;
+  }
+  return laneResults[laneNext++];
+}
 
 void Progress(uint32_t node) {
   uint32_t all = 2 * NodCount;
@@ -286,7 +263,7 @@ void seq_simul() {
   const bool word = !seq_plain && PrepareWordSimulation();
   const bool lanes = !word && !seq_plain && PrepareFaultWords();
   auto simulate = word ? word_sim_pat : lanes ? lane_sim_pat : seq_sim_pat;
-  if (lanes) SimulateLaneFaults();
+  if (lanes) CollectLaneFaults();
   if (seq_progress) TextOut("\n");
   for (uint32_t g = 0; g < GrpCount; ++g) {
     for (uint32_t n = Grps[g].g_beg; n < Grps[g].g_beg + Grps[g].g_len; ++n) {
@@ -309,6 +286,61 @@ void seq_simul() {
   }
   if (word) ReleaseWordSimulation();
   if (seq_progress) TextOut("\n");
+}
+
+namespace {
+
+// The batch: its sequences' inputs (lane-major, vcount rows of InpCount
+// each) and, per fault of laneFaults, the first lane that detects it (-1
+// for none) and the frame it does so in.
+uint32_t batchCount = 0;
+std::vector<unsigned char> batchInputs;
+std::vector<int> batchLane;
+std::vector<uint32_t> batchFrame;
+
+}  // namespace
+
+bool BeginSequenceBatch() {
+  batchCount = 0;
+  return !seq_plain && PrepareSequenceLanes();
+}
+
+bool AddBatchSequence() {
+  if (batchCount == kBatchLanes || !SetSequenceLane(batchCount)) return false;
+  batchInputs.resize(size_t(batchCount + 1) * vcount * InpCount);
+  unsigned char* to = &batchInputs[size_t(batchCount) * vcount * InpCount];
+  for (uint32_t j = 0; j < vcount; ++j) to = std::copy(vects[j].begin(), vects[j].begin() + InpCount, to);
+  ++batchCount;
+  return true;
+}
+
+void SimulateSequenceBatch() {
+  CollectLaneFaults();
+  batchLane.assign(laneFaults.size(), -1);
+  batchFrame.assign(laneFaults.size(), 0);
+  for (size_t i = 0; i < laneFaults.size(); ++i)
+    batchLane[i] = SimulateFaultOverSequences(laneFaults[i], batchCount, batchFrame[i]);
+}
+
+void TakeBatchSequence(uint32_t lane) {
+  const unsigned char* from = &batchInputs[size_t(lane) * vcount * InpCount];
+  for (uint32_t j = 0; j < vcount; ++j, from += InpCount) std::copy(from, from + InpCount, vects[j].begin());
+  detected = 0;
+  last_vector = 0;
+  lastDetections.clear();
+  for (size_t i = 0; i < laneFaults.size(); ++i) {
+    if (batchLane[i] != static_cast<int>(lane)) continue;
+    const SeqFault& f = laneFaults[i];
+    const uint32_t n = f.node, exclude = f.stuck ? 2 : 1;
+    char& m = faults[n];
+    // Detected by an earlier sequence of the batch: not simulated in this one.
+    if ((untestableMas[n] & exclude) || m == '&' || m == (f.stuck ? '1' : '0')) continue;
+    last_vector = std::max(last_vector, batchFrame[i]);
+    lastDetections.push_back({n, exclude, m});
+    m = f.stuck ? (m == '0' ? '&' : '1') : (m == '1' ? '&' : '0');
+    ++detected;
+    untestableMas[n] |= exclude;
+  }
 }
 
 void UndoLastDetections() {
