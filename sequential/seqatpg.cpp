@@ -210,14 +210,25 @@ struct Batch {
   std::vector<std::pair<int32_t, int32_t>> seeds;
 } batch;
 
-// Sequences s, s+1, ... that run when none detects a fault (at most a batch).
+// Below this many sequences a batch leaves most lanes empty, and 64 faults
+// of one sequence at a time cost less.
+constexpr uint32_t kFewestLanes = 16;
+
+// Sequences s, s+1, ... that run whatever they detect (at most a batch):
+// those that run when none detects a fault, and those that run when s
+// detects one (the failure limit then becomes 2s, the shortest any later
+// detection can leave; a detection at t lets at least 2t more run).
 uint32_t SureRuns(uint32_t s, uint64_t failures) {
-  uint32_t n = 0;
-  for (uint32_t t = s; t < MaxSimulations && n < kBatchLanes; ++t) {
-    ++n;
-    if (++failures > FailureLimit && t >= MinSimulations) break;
-  }
-  return n;
+  auto runs = [s](uint64_t failed, uint64_t limit, uint32_t from) {
+    uint32_t n = from - s;
+    for (uint32_t t = from; t < MaxSimulations && n < kBatchLanes; ++t) {
+      ++n;
+      if (++failed > limit && t >= MinSimulations) break;
+    }
+    return n;
+  };
+  if (s >= MaxSimulations) return 0;
+  return std::min(runs(failures, FailureLimit, s), runs(0, 2ull * s, s + 1));
 }
 
 // Sequence s through both simulators, taken from the batch; a new batch of
@@ -229,7 +240,7 @@ void NextSequence(uint32_t s, int reset, bool with_template, uint32_t sure) {
   }
   batch.count = batch.next = 0;
   batch.seeds.clear();
-  if (sure > 1 && batch.usable) {
+  if (sure >= kFewestLanes && batch.usable) {
     const int32_t s1 = seed1, s2 = seed2;
     batch.usable = BeginSequenceBatch();
     bool ok = batch.usable;

@@ -316,14 +316,16 @@ bool PrepareSequenceLanes() {
 bool SetSequenceLane(uint32_t lane) {
   if (!RowsAreThreeValued()) return false;
   const uint64_t bit = uint64_t(1) << lane;
-  for (uint32_t j = 0; j < vcount; ++j) {
-    const unsigned char* row = vects[j].data();
-    Rail* r = &laneRails[j];
-    for (uint32_t v = 0; v < VarCount; ++v, r += vcount) {
-      r->v = (r->v & ~bit) | (OneRail(row[v]) & bit);
-      r->x = (r->x & ~bit) | (XRail(row[v]) & bit);
+  std::vector<const unsigned char*> rows(vcount);
+  for (uint32_t j = 0; j < vcount; ++j) rows[j] = vects[j].data();
+  // Variable by variable, so the rails are written in their order.
+  Rail* r = laneRails.data();
+  for (uint32_t v = 0; v < VarCount; ++v)
+    for (uint32_t j = 0; j < vcount; ++j, ++r) {
+      const unsigned char b = rows[j][v];
+      r->v = (r->v & ~bit) | (OneRail(b) & bit);
+      r->x = (r->x & ~bit) | (XRail(b) & bit);
     }
-  }
   return true;
 }
 
