@@ -370,3 +370,94 @@ int SimulateFaultOverSequences(const SeqFault& f, uint32_t lanes, uint32_t& fram
   frame = frames[lane];
   return lane;
 }
+
+namespace {
+
+// The inputs of the graph under grouping, (variable, delayed) each, as rails
+// over every combination of their three values, one combination a lane.
+struct TableGood {
+  const std::vector<uint32_t>* slotOf;  // per 2 * variable + delayed: input or kNone
+  const Rail* rails;
+  void Read(uint32_t delayed, uint32_t var, uint64_t& v, uint64_t& x) const {
+    const Rail& r = rails[(*slotOf)[2 * var + delayed]];
+    v = r.v;
+    x = r.x;
+  }
+};
+
+constexpr uint32_t kNone = UINT32_MAX;
+// Graphs with more distinct inputs are not grouped (3^6 combinations).
+constexpr uint32_t kMostInputs = 6;
+
+}  // namespace
+
+void GroupEquivalentFaults(const std::vector<SeqFault>& list, std::vector<uint32_t>& rep) {
+  rep.resize(list.size());
+  for (size_t i = 0; i < list.size(); ++i) rep[i] = static_cast<uint32_t>(i);
+  std::vector<uint32_t> slotOf(2 * size_t(VarCount), kNone);
+  std::vector<Rail> rails;
+  std::vector<uint32_t> inputs;
+  std::vector<std::vector<uint64_t>> tables;
+  // No faulty value left by a run matches the stamps of these evaluations.
+  frameStamp += 2;
+  for (size_t a = 0; a < list.size();) {
+    const uint32_t g = list[a].graph;
+    size_t b = a;
+    while (b < list.size() && list[b].graph == g) ++b;
+    const GrpRec& gr = Grps[g];
+    inputs.clear();
+    for (uint32_t n = gr.g_beg; n < gr.g_beg + gr.g_len && inputs.size() <= kMostInputs; ++n) {
+      const uint32_t key = 2 * lnodes[n].var + lnodes[n].delayed;
+      if (slotOf[key] == kNone) {
+        slotOf[key] = static_cast<uint32_t>(inputs.size());
+        inputs.push_back(key);
+      }
+    }
+    if (inputs.size() <= kMostInputs) {
+      uint32_t combos = 1;
+      for (size_t i = 0; i < inputs.size(); ++i) combos *= 3;
+      const uint32_t words = (combos + 63) / 64;
+      // Rails of input i in word w at w * inputs + i: digit i of the
+      // combination's number in base 3 (0, 1, x).
+      rails.assign(size_t(words) * inputs.size(), Rail{0, 0});
+      for (uint32_t c = 0; c < combos; ++c) {
+        uint32_t rest = c;
+        for (size_t i = 0; i < inputs.size(); ++i, rest /= 3) {
+          Rail& r = rails[(c >> 6) * inputs.size() + i];
+          if (rest % 3 == 1) r.v |= uint64_t(1) << (c & 63);
+          if (rest % 3 == 2) r.x |= uint64_t(1) << (c & 63);
+        }
+      }
+      auto table = [&](std::vector<uint64_t>& t) {
+        t.assign(2 * size_t(words), 0);
+        for (uint32_t w = 0; w < words; ++w) {
+          const uint64_t lanes = w + 1 < words || combos % 64 == 0 ? kAll : (uint64_t(1) << (combos % 64)) - 1;
+          Evaluate(g, TableGood{&slotOf, &rails[size_t(w) * inputs.size()]}, t[2 * w], t[2 * w + 1]);
+          t[2 * w] &= lanes;
+          t[2 * w + 1] &= lanes;
+        }
+      };
+      tables.resize(b - a + 1);
+      table(tables[b - a]);  // the good function
+      for (size_t i = a; i < b; ++i) {
+        const SeqFault& f = list[i];
+        forcedMask[f.node] = kAll;
+        forcedEdge[f.node] = f.forced_edge ? kAll : 0;
+        table(tables[i - a]);
+        forcedMask[f.node] = 0;
+        forcedEdge[f.node] = 0;
+        if (tables[i - a] == tables[b - a]) {
+          rep[i] = kNone;
+          continue;
+        }
+        for (size_t e = a; e < i; ++e)
+          if (rep[e] == e && tables[e - a] == tables[i - a]) {
+            rep[i] = static_cast<uint32_t>(e);
+            break;
+          }
+      }
+    }
+    for (uint32_t key : inputs) slotOf[key] = kNone;
+    a = b;
+  }
+}

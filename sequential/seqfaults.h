@@ -6,6 +6,7 @@
 // simulator, so each fault's detections equal those of seq_sim_pat.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 struct SeqFault {
   uint32_t node, forced_edge, stuck, graph;
@@ -33,4 +34,13 @@ bool SetSequenceLane(uint32_t lane);
 // there (what seq_sim_pat would raise last_vector to).  A later lane never
 // matters: the earlier sequence detects f first.
 int SimulateFaultOverSequences(const SeqFault& f, uint32_t lanes, uint32_t& frame);
+// Faults of one graph under which it computes the same three-valued function
+// of its inputs have the same faulty machine, so the same detections; a
+// fault under which it computes the good function is never detected.  For
+// `list` (faults grouped by graph, as seq_simul takes them; the lane tables
+// prepared): rep[i] is the first fault of the list with the same function
+// as fault i (i itself when none comes earlier), or UINT32_MAX when the
+// function is the good one.  Graphs with more than six distinct inputs keep
+// every fault apart.
+void GroupEquivalentFaults(const std::vector<SeqFault>& list, std::vector<uint32_t>& rep);
 void ReleaseFaultWords();

@@ -297,6 +297,7 @@ uint32_t batchCount = 0;
 std::vector<unsigned char> batchInputs;
 std::vector<int> batchLane;
 std::vector<uint32_t> batchFrame;
+std::vector<uint32_t> batchRep;  // see GroupEquivalentFaults
 
 }  // namespace
 
@@ -318,8 +319,16 @@ void SimulateSequenceBatch() {
   CollectLaneFaults();
   batchLane.assign(laneFaults.size(), -1);
   batchFrame.assign(laneFaults.size(), 0);
-  for (size_t i = 0; i < laneFaults.size(); ++i)
-    batchLane[i] = SimulateFaultOverSequences(laneFaults[i], batchCount, batchFrame[i]);
+  GroupEquivalentFaults(laneFaults, batchRep);
+  for (size_t i = 0; i < laneFaults.size(); ++i) {
+    const uint32_t r = batchRep[i];
+    if (r == i) {
+      batchLane[i] = SimulateFaultOverSequences(laneFaults[i], batchCount, batchFrame[i]);
+    } else if (r != UINT32_MAX) {
+      batchLane[i] = batchLane[r];
+      batchFrame[i] = batchFrame[r];
+    }
+  }
 }
 
 void TakeBatchSequence(uint32_t lane) {

@@ -546,6 +546,54 @@ TEST(Seqbatch, SequencesTakenInTurnMatchPlainMethod) {
   }
 }
 
+// Faults put in one group have the same faulty machine, and a fault put
+// with none has the good one, on the serial reference: every variable of
+// every pattern of random sequences (some inputs unknown).
+TEST(Seqbatch, GroupedFaultsHaveTheSameMachine) {
+  std::mt19937 rng(5);
+  uint32_t grouped = 0, redundant = 0;
+  for (int model = 0; model < 24; ++model) {
+    if (model < 4) {
+      ReadModel(std::vector<const char*>{"seq_mix.agm", "seq_first.agm", "seq_s27.agm", "seq_s298.agm"}[model]);
+    } else {
+      MakeSequentialModel(rng);
+    }
+    CheckSequentialModel();
+    AllocRows(12);
+    InitNextGraphs();
+    if (!PrepareSequenceLanes()) continue;
+    std::vector<SeqFault> list;
+    for (uint32_t g = 0; g < GrpCount; ++g)
+      for (uint32_t n = Grps[g].g_beg; n < Grps[g].g_beg + Grps[g].g_len; ++n)
+        for (uint32_t b = 0; b < 2; ++b) list.push_back({n, b ^ (Nods[n].n_flags & 1), b, g});
+    std::vector<uint32_t> rep;
+    GroupEquivalentFaults(list, rep);
+    ASSERT_EQ(rep.size(), list.size());
+    for (int round = 0; round < 3; ++round) {
+      FillInputs(rng, round == 0 ? 0 : 4);
+      const Rows patterns = Patterns();
+      const Rows good = NaiveRun(patterns);
+      for (size_t i = 0; i < list.size(); ++i) {
+        if (rep[i] == i) continue;
+        const std::string what = "model " + std::to_string(model) + " fault " + std::to_string(i);
+        const Rows mine = NaiveRun(patterns, list[i].node, list[i].forced_edge);
+        if (rep[i] == UINT32_MAX) {
+          EXPECT_EQ(mine, good) << what << ": put with the good machine";
+          redundant += round == 0;
+          continue;
+        }
+        ASSERT_LT(rep[i], i) << what;
+        EXPECT_EQ(rep[rep[i]], rep[i]) << what << ": a group's first fault stands for it";
+        EXPECT_EQ(list[rep[i]].graph, list[i].graph) << what;
+        EXPECT_EQ(mine, NaiveRun(patterns, list[rep[i]].node, list[rep[i]].forced_edge)) << what;
+        grouped += round == 0;
+      }
+    }
+  }
+  EXPECT_GT(grouped, 20u) << "hardly any fault grouped";
+  EXPECT_GT(redundant, 0u) << "no fault found with the good machine";
+}
+
 TEST(Seqbatch, ModelOutsideTheLaneRulesIsRefused) {
   ReadModel("seq_s27.agm");
   AllocRows(30);
