@@ -248,7 +248,6 @@ void NextSequence(uint32_t s, int reset, bool with_template, uint32_t sure) {
       init_m3simul();
       seq_rand_vec(reset);
       if (with_template) set_fixed_inputs(s + i, MaxSimulations);
-      m3simul();
       ok = AddBatchSequence();
       batch.seeds.emplace_back(seed1, seed2);
     }

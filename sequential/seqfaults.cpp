@@ -314,19 +314,43 @@ bool PrepareSequenceLanes() {
 }
 
 bool SetSequenceLane(uint32_t lane) {
-  if (!RowsAreThreeValued()) return false;
+  const uint32_t first = InpCount + ConCount;
+  for (uint32_t j = 0; j < vcount; ++j)
+    for (uint32_t i = 0; i < first; ++i)
+      if (vects[j][i] > 1 && vects[j][i] != 'x') return false;
   const uint64_t bit = uint64_t(1) << lane;
-  std::vector<const unsigned char*> rows(vcount);
-  for (uint32_t j = 0; j < vcount; ++j) rows[j] = vects[j].data();
   // Variable by variable, so the rails are written in their order.
   Rail* r = laneRails.data();
-  for (uint32_t v = 0; v < VarCount; ++v)
+  for (uint32_t v = 0; v < first; ++v)
     for (uint32_t j = 0; j < vcount; ++j, ++r) {
-      const unsigned char b = rows[j][v];
+      const unsigned char b = vects[j][v];
       r->v = (r->v & ~bit) | (OneRail(b) & bit);
       r->x = (r->x & ~bit) | (XRail(b) & bit);
     }
   return true;
+}
+
+void SimulateGoodOverSequences() {
+  const uint32_t first = InpCount + ConCount;
+  Rail* rails = laneRails.data();
+  const size_t count = vcount;
+  // Row 0 is never computed: its graph values stay 'x'.
+  for (uint32_t v = first; v < VarCount; ++v) rails[v * count] = {0, kAll};
+  frameStamp += 2;  // no faulty value matches: every read is a good one
+  for (uint32_t j = 1; j < vcount; ++j) {
+    const RailGood good{rails + j, count};
+    for (uint32_t k = 0; k < GrpCount; ++k) {
+      Rail& r = rails[(first + k) * count + j];
+      Evaluate(k, good, r.v, r.x);
+    }
+  }
+}
+
+void LaneGoodMachine(uint32_t lane) {
+  const Rail* r = laneRails.data();
+  for (uint32_t v = 0; v < VarCount; ++v)
+    for (uint32_t j = 0; j < vcount; ++j, ++r)
+      vects[j][v] = (r->x >> lane) & 1 ? 'x' : static_cast<unsigned char>((r->v >> lane) & 1);
 }
 
 int SimulateFaultOverSequences(const SeqFault& f, uint32_t lanes, uint32_t& frame) {

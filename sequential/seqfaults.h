@@ -26,9 +26,14 @@ uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count);
 // every lane with the good machine of its own sequence.  The same model
 // rules as the fault-parallel form; false when they do not hold.
 bool PrepareSequenceLanes();
-// The sequence in vects (m3simul has run) becomes lane `lane`; false when
-// some byte is not 0, 1 or 'x'.
+// The inputs and constants of the sequence in vects become lane `lane`;
+// false when some byte there is not 0, 1 or 'x'.
 bool SetSequenceLane(uint32_t lane);
+// The good machine of every lane in three-valued logic, as m3simul computes
+// it (row 0's graph values 'x', never computed).
+void SimulateGoodOverSequences();
+// Lane `lane`'s good machine written into vects.
+void LaneGoodMachine(uint32_t lane);
 // Simulates fault f over lanes 0 .. lanes-1: the first lane whose sequence
 // detects f (-1 for none), with `frame` the first frame it is detected in
 // there (what seq_sim_pat would raise last_vector to).  A later lane never

@@ -316,6 +316,7 @@ bool AddBatchSequence() {
 }
 
 void SimulateSequenceBatch() {
+  SimulateGoodOverSequences();
   CollectLaneFaults();
   batchLane.assign(laneFaults.size(), -1);
   batchFrame.assign(laneFaults.size(), 0);

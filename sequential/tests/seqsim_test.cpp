@@ -497,13 +497,18 @@ void ExpectBatchEqualsPlain(std::mt19937& rng, uint32_t length, uint32_t sequenc
   faults = marks;
   untestableMas = excluded;
   ASSERT_TRUE(BeginSequenceBatch()) << what;
+  std::vector<Rows> goods;
   for (uint32_t s = 0; s < sequences; ++s) {
     draw(s);
+    goods.push_back(Patterns());
+    init_m3simul();  // the batch simulates the good machines itself
     ASSERT_TRUE(AddBatchSequence()) << what;
   }
   EXPECT_EQ(AddBatchSequence(), sequences < kBatchLanes) << what << ": a full batch takes no more";
   SimulateSequenceBatch();
   for (uint32_t s = 0; s < sequences; ++s) {
+    LaneGoodMachine(s);
+    EXPECT_EQ(Patterns(), goods[s]) << what << " sequence " << s << ": good machine";
     for (uint32_t j = 0; j < vcount; ++j) std::fill(vects[j].begin(), vects[j].end(), 0);
     TakeBatchSequence(s);
     ExpectSameResult(ResultOfSequence(), want[s], what + " sequence " + std::to_string(s));
