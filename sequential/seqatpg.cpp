@@ -212,7 +212,7 @@ struct Batch {
 
 // Below this many sequences a batch leaves most lanes empty, and 64 faults
 // of one sequence at a time cost less.
-constexpr uint32_t kFewestLanes = 16;
+constexpr uint32_t kFewestLanes = 8;
 
 // Sequences s, s+1, ... that run whatever they detect (at most a batch):
 // those that run when none detects a fault, and those that run when s
