@@ -91,8 +91,30 @@ struct RailGood {
   }
 };
 
-template <typename Good>
-void Evaluate(uint32_t k, const Good& good, uint64_t& rv, uint64_t& rx) {
+// The forced edges: of the faults of a word, per node (the tables)...
+struct MaskForcing {
+  void Apply(uint32_t n, uint64_t& e, uint64_t& x) const {
+    if (const uint64_t fm = forcedMask[n]) {
+      e = (e & ~fm) | (forcedEdge[n] & fm);
+      x &= ~fm;
+    }
+  }
+};
+
+// ... or of one fault in every lane.
+struct OneForcing {
+  uint32_t node;
+  uint64_t edge;
+  void Apply(uint32_t n, uint64_t& e, uint64_t& x) const {
+    if (n == node) {
+      e = edge;
+      x = 0;
+    }
+  }
+};
+
+template <typename Good, typename Forcing = MaskForcing>
+void Evaluate(uint32_t k, const Good& good, uint64_t& rv, uint64_t& rx, const Forcing& forcing = Forcing{}) {
   const uint32_t beg = Grps[k].g_beg;
   const LaneNode* nodes = lnodes.data() + beg;
   Walks* wk = walks.data();
@@ -109,10 +131,7 @@ void Evaluate(uint32_t k, const Good& good, uint64_t& rv, uint64_t& rx) {
       good.Read(w.delayed, w.var, v, x);
     }
     uint64_t e = v ^ -static_cast<uint64_t>(w.inv);
-    if (const uint64_t fm = forcedMask[beg + i]) {
-      e = (e & ~fm) | (forcedEdge[beg + i] & fm);
-      x &= ~fm;
-    }
+    forcing.Apply(beg + i, e, x);
     const Walks& t1 = wk[w.s1];
     const Walks& t0 = wk[w.s0];
     const uint64_t up = e | x;     // edge taken with unknown literals at 1
@@ -132,9 +151,9 @@ void Evaluate(uint32_t k, const Good& good, uint64_t& rv, uint64_t& rx) {
 // goodAt(j) gives frame j's good machine; detect(j, lanes, active) is told
 // of the lanes in which an output differs with both values binary and
 // returns the lanes that go on.
-template <typename GoodAt, typename SiteDue, typename Detect>
+template <typename GoodAt, typename SiteDue, typename Detect, typename Forcing>
 void RunFrames(const std::vector<uint32_t>& sites, uint64_t active, GoodAt goodAt, SiteDue siteDue,
-               Detect detect) {
+               Detect detect, const Forcing& forcing) {
   const uint32_t first = InpCount + ConCount;
   const uint32_t internal = GrpCount - OutCount;
   // Stamps left by the last run match no frame of this one.
@@ -151,7 +170,7 @@ void RunFrames(const std::vector<uint32_t>& sites, uint64_t active, GoodAt goodA
     while (pending > 0) {
       const uint32_t k = TakeDue();
       uint64_t rv, rx;
-      Evaluate(k, good, rv, rx);
+      Evaluate(k, good, rv, rx, forcing);
       const uint32_t col = first + k;
       uint64_t gv, gx;
       good.Read(0, col, gv, gx);
@@ -296,7 +315,7 @@ uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count) {
     return active;
   };
   auto always = [](const ByteGood&, uint64_t) { return true; };
-  RunFrames(sites, count >= 64 ? kAll : (uint64_t(1) << count) - 1, goodAt, always, detect);
+  RunFrames(sites, count >= 64 ? kAll : (uint64_t(1) << count) - 1, goodAt, always, detect, MaskForcing{});
   for (uint32_t i = 0; i < count; ++i) {
     forcedMask[faults[i].node] = 0;
     forcedEdge[faults[i].node] = 0;
@@ -354,8 +373,6 @@ void LaneGoodMachine(uint32_t lane) {
 }
 
 int SimulateFaultOverSequences(const SeqFault& f, uint32_t lanes, uint32_t& frame) {
-  forcedMask[f.node] = kAll;
-  forcedEdge[f.node] = f.forced_edge ? kAll : 0;
   uint64_t found = 0;
   uint32_t frames[64];
   const Rail* rails = laneRails.data();
@@ -373,7 +390,7 @@ int SimulateFaultOverSequences(const SeqFault& f, uint32_t lanes, uint32_t& fram
   // frame an undelayed variable still holds its good value in every lane; a
   // change to it later in the frame schedules the graph anyway.)
   const LaneNode& site = lnodes[f.node];
-  const uint64_t forced = forcedEdge[f.node];
+  const uint64_t forced = f.forced_edge ? kAll : 0;
   auto activated = [&](const RailGood& good, uint64_t active) {
     uint64_t v, x;
     const LaneValue& lv = prev[site.var];
@@ -386,9 +403,7 @@ int SimulateFaultOverSequences(const SeqFault& f, uint32_t lanes, uint32_t& fram
     return ((x | (v ^ -static_cast<uint64_t>(site.inv) ^ forced)) & active) != 0;
   };
   RunFrames(std::vector<uint32_t>{f.graph}, lanes >= 64 ? kAll : (uint64_t(1) << lanes) - 1, goodAt, activated,
-            detect);
-  forcedMask[f.node] = 0;
-  forcedEdge[f.node] = 0;
+            detect, OneForcing{f.node, forced});
   if (found == 0) return -1;
   const int lane = __builtin_ctzll(found);
   frame = frames[lane];
