@@ -65,19 +65,53 @@ uint32_t TakeDue() {
   return g;
 }
 
-// The good machine as 64 lanes: every lane alike, from the value rows of
-// one sequence...
-struct ByteGood {
-  const unsigned char* rows[2];  // this frame, the frame before
-  void Read(uint32_t delayed, uint32_t var, uint64_t& v, uint64_t& x) const {
-    const unsigned char b = rows[delayed][var];
-    v = OneRail(b);
-    x = XRail(b);
-  }
+// The fault-parallel form's own node table and walk arrays (node indices,
+// not slots, as successors).
+struct WordNode {
+  uint32_t var;
+  uint32_t d0, d1;
+  uint32_t flags;  // bit 0 inverted, bit 1 delayed
 };
+std::vector<WordNode> wnodes;
+std::vector<uint64_t> p1, p0, alt;
 
-// ... or each lane its own sequence's machine, from rails kept variable by
-// variable (a fault's cone reads the same variables frame after frame).
+void EvaluateWord(uint32_t k, const unsigned char* prevRow, const unsigned char* curRow, uint64_t& rv, uint64_t& rx) {
+  const uint32_t beg = Grps[k].g_beg;
+  for (uint32_t i = Grps[k].g_len; i-- > 0;) {
+    const uint32_t n = beg + i;
+    const WordNode& w = wnodes[n];
+    uint64_t v, x;
+    const bool delayed = w.flags & 2;
+    const LaneValue& lv = delayed ? prev[w.var] : cur[w.var];
+    if (lv.stamp == frameStamp - delayed) {
+      v = lv.v;
+      x = lv.x;
+    } else {
+      const unsigned char b = delayed ? prevRow[w.var] : curRow[w.var];
+      v = OneRail(b);
+      x = XRail(b);
+    }
+    uint64_t e = v ^ -static_cast<uint64_t>(w.flags & 1);
+    if (const uint64_t fm = forcedMask[n]) {
+      e = (e & ~fm) | (forcedEdge[n] & fm);
+      x &= ~fm;
+    }
+    const uint64_t up = e | x;
+    const uint64_t down = e & ~x;
+    const uint64_t t1one = w.d1 ? p1[w.d1] : kAll, t0one = w.d0 ? p1[w.d0] : 0;
+    const uint64_t t1zero = w.d1 ? p0[w.d1] : kAll, t0zero = w.d0 ? p0[w.d0] : 0;
+    const uint64_t a1 = w.d1 ? alt[w.d1] : 0, a0 = w.d0 ? alt[w.d0] : 0;
+    p1[i] = (up & t1one) | (~up & t0one);
+    p0[i] = (down & t1zero) | (~down & t0zero);
+    alt[i] = (x & (~t0zero | a1)) | (~x & ((e & a1) | (~e & a0)));
+  }
+  rv = p1[0] & ~alt[0];
+  rx = p1[0] & alt[0];
+}
+
+// The good machine of the sequence lanes, each lane its own sequence's,
+// from rails kept variable by variable (a fault's cone reads the same
+// variables frame after frame).
 struct Rail {
   uint64_t v, x;
 };
@@ -225,6 +259,17 @@ bool PrepareLanes() {
       if (v >= first && (v - first >= internal || (!(Vars[v].v_flags & VF_DELAYED) && v - first >= g))) return false;
     }
   }
+  wnodes.resize(NodCount);
+  for (uint32_t n = 0; n < NodCount; ++n) {
+    const NodRec& nd = Nods[n];
+    wnodes[n] = {nd.n_var, nd.n_dst[0], nd.n_dst[1],
+                 (nd.n_flags & 1) | ((Vars[nd.n_var].v_flags & VF_DELAYED) ? 2u : 0u)};
+  }
+  if (p1.size() < maxLen) {
+    p1.assign(maxLen, 0);
+    p0.assign(maxLen, 0);
+    alt.assign(maxLen, 0);
+  }
   lnodes.resize(NodCount);
   for (uint32_t n = 0; n < NodCount; ++n) {
     const NodRec& nd = Nods[n];
@@ -274,6 +319,10 @@ bool PrepareFaultWords() { return PrepareLanes() && RowsAreThreeValued(); }
 
 void ReleaseFaultWords() {
   Free(lnodes);
+  Free(wnodes);
+  Free(p1);
+  Free(p0);
+  Free(alt);
   Free(forcedMask);
   Free(forcedEdge);
   Free(cur);
@@ -288,6 +337,10 @@ void ReleaseFaultWords() {
 }
 
 uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count) {
+  const uint32_t first = InpCount + ConCount;
+  const uint32_t internal = GrpCount - OutCount;
+  uint64_t active = count >= 64 ? kAll : (uint64_t(1) << count) - 1;
+  uint64_t found = 0;
   std::vector<uint32_t> sites;
   for (uint32_t i = 0; i < count; ++i) {
     const SeqFault& f = faults[i];
@@ -297,25 +350,59 @@ uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count) {
   }
   std::sort(sites.begin(), sites.end());
   sites.erase(std::unique(sites.begin(), sites.end()), sites.end());
-  uint64_t found = 0;
-  auto goodAt = [](uint32_t j) { return ByteGood{{vects[j].data(), vects[j - 1].data()}}; };
-  auto detect = [&](uint32_t j, uint64_t det, uint64_t active) {
-    found |= det;
-    last_vector = std::max(last_vector, j);
-    if (!NoDrop) return active & ~det;
-    for (uint64_t d = det; d != 0; d &= d - 1) {
-      const SeqFault& f = faults[__builtin_ctzll(d)];
-      const char c = static_cast<char>('0' + f.stuck);
-      char& m = ftable[j][f.node];
-      if ((m == '0' || m == '1') && m != c)
-        m = '&';
-      else if (m != '&')
-        m = c;
+  // Stamps left by the last word match no frame of this one.
+  frameStamp += 2;
+  nextList.clear();
+  for (uint32_t j = 1; j < vcount && active != 0; ++j) {
+    ++frameStamp;
+    cursor = static_cast<uint32_t>(due.size());
+    for (uint32_t g : sites) SetDue(g);
+    for (uint32_t g : nextList) SetDue(g);
+    nextList.clear();
+    const unsigned char* prevRow = vects[j - 1].data();
+    const unsigned char* curRow = vects[j].data();
+    while (pending > 0) {
+      const uint32_t k = TakeDue();
+      uint64_t rv, rx;
+      EvaluateWord(k, prevRow, curRow, rv, rx);
+      const uint32_t col = first + k;
+      const uint64_t gv = OneRail(curRow[col]), gx = XRail(curRow[col]);
+      const uint64_t diff = ((rv ^ gv) | (rx ^ gx)) & active;
+      if (diff == 0) continue;
+      if (k < internal) {
+        cur[col] = {frameStamp, (rv & diff) | (gv & ~diff), (rx & diff) | (gx & ~diff)};
+        const bool delayed = Vars[col].v_flags & VF_DELAYED;
+        for (uint32_t r : nextgrps[k]) {
+          if (!delayed) {
+            SetDue(r);
+          } else if (nextMark[r] != frameStamp) {
+            nextMark[r] = frameStamp;
+            nextList.push_back(r);
+          }
+        }
+        continue;
+      }
+      const uint64_t det = diff & ~rx & ~gx;
+      if (det == 0) continue;
+      found |= det;
+      last_vector = std::max(last_vector, j);
+      if (!NoDrop) {
+        active &= ~det;
+        continue;
+      }
+      for (uint64_t d = det; d != 0; d &= d - 1) {
+        const SeqFault& f = faults[__builtin_ctzll(d)];
+        const char c = static_cast<char>('0' + f.stuck);
+        char& m = ftable[j][f.node];
+        if ((m == '0' || m == '1') && m != c)
+          m = '&';
+        else if (m != '&')
+          m = c;
+      }
     }
-    return active;
-  };
-  auto always = [](const ByteGood&, uint64_t) { return true; };
-  RunFrames(sites, count >= 64 ? kAll : (uint64_t(1) << count) - 1, goodAt, always, detect, MaskForcing{});
+    cur.swap(prev);
+  }
+  nextList.clear();
   for (uint32_t i = 0; i < count; ++i) {
     forcedMask[faults[i].node] = 0;
     forcedEdge[faults[i].node] = 0;
