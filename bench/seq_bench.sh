@@ -13,9 +13,19 @@
 # 3. every sequential model at both levels: the values `sequential
 #    -faultfree` writes for random sequences with some 'x' inputs against
 #    the gate-level three-valued reference `seqcheck`.
+# With BASELINE set to the bin folder of an earlier build, a table comes
+# first: seqatpg with its default options (plus SEQATPG_OPTIONS), without
+# and with -fault_table, on every sequential model (macro level): processor
+# seconds (user + system) and peak memory (MB) of both builds, and whether
+# every file written, the standard output (the processing-time line aside),
+# the error output and the exit status are the same ("same") or not.  The
+# earlier build's runs are kept in BASELINE_KEEP (when set) and taken from
+# there again while the model is unchanged, so a slow build runs only once.
 # Usage: seq_bench.sh <bindir> [circuit ...]   (e.g. s27 s298; default all)
 # Environment: BENCH (benchmark folder), MAX_SIMULATIONS (default 20),
-# PATTERNS (default 3200), REF_PATTERNS (default 200), RUNS (default 3).
+# PATTERNS (default 3200), REF_PATTERNS (default 200), RUNS (default 3),
+# BASELINE, BASELINE_KEEP, SEQATPG_OPTIONS (default none), SEQATPG_ONLY (1:
+# the first table alone).
 set -u
 [ $# -ge 1 ] || { echo "usage: $0 <bindir> [circuit ...]" >&2; exit 2; }
 here=$(cd "$(dirname "$0")" && pwd)
@@ -68,6 +78,70 @@ for f in "${files[@]}"; do
   done
   [ $ok = 1 ] && models+=("$stem:$(basename "$f" .bench)")
 done
+
+# Runs seqatpg of a bin folder on a copy of <design>.agm in a folder of its
+# own, so the folder ends with exactly what the program wrote; the outputs,
+# the exit status and "user system peak_kB" (the last line of the .time
+# file, after any exit-status line) go next to the folder.
+run_seqatpg() {  # bindir folder design [option ...]
+  local bin=$1 dir=$2 design=$3
+  shift 3
+  rm -rf "$dir" "$dir".out "$dir".err "$dir".status "$dir".time
+  mkdir -p "$dir"
+  cp "$design.agm" "$dir/"
+  (cd "$dir" && /usr/bin/time -f "%U %S %M" -o "../$(basename "$dir").time" \
+     "$bin/seqatpg" "$@" "$design" >"../$(basename "$dir").out" 2>"../$(basename "$dir").err"
+   echo $? >"../$(basename "$dir").status")
+}
+cpu_of() { tail -n 1 "$1.time" | awk '{ printf "%.2f", $1 + $2 }'; }
+mb_of() { tail -n 1 "$1.time" | awk '{ printf "%.0f", $3 / 1024 }'; }
+# Same files (names and bytes), same outputs but the processing-time line.
+same_run() {  # folder folder
+  diff -r "$1" "$2" >/dev/null &&
+    cmp -s <(grep -v '^Time, used by process:' "$1.out") <(grep -v '^Time, used by process:' "$2.out") &&
+    cmp -s "$1.err" "$2.err" && cmp -s "$1.status" "$2.status"
+}
+
+if [ -n "${BASELINE:-}" ]; then
+  base=$(cd "$BASELINE" && pwd) || exit 2
+  [ -x "$base/seqatpg" ] || { echo "no seqatpg in $base" >&2; exit 2; }
+  keep=${BASELINE_KEEP:-$work/baseline}
+  mkdir -p "$keep"
+  keep=$(cd "$keep" && pwd)
+  read -r -a extra <<<"${SEQATPG_OPTIONS:-}"
+  echo "seqatpg ${SEQATPG_OPTIONS:-(default options)}, this build against $base (sequential models, macro level)"
+  echo "processor seconds and peak MB; 'table': with -fault_table"
+  printf "%-10s %8s %6s %8s %6s %8s %6s %8s %6s %5s\n" circuit seconds MB table_s MB base_s MB base_t_s MB same
+  for m in "${models[@]}"; do
+    stem=${m%%:*} circuit=${m#*:}
+    d=${stem}_seq_macro
+    row=() brow=()
+    verdict=yes
+    for variant in plain table; do
+      opts=("${extra[@]}")
+      [ $variant = table ] && opts+=(-fault_table)
+      kept=$keep/$circuit.$variant
+      # The earlier build's run, again only when the model or the options changed.
+      if ! cmp -s "$d.agm" "$kept.agm" || [ "$(cat "$kept.options" 2>/dev/null)" != "${opts[*]}" ] ||
+        [ ! -f "$kept.time" ]; then
+        run_seqatpg "$base" "$kept" "$d" "${opts[@]}"
+        cp "$d.agm" "$kept.agm"
+        echo "${opts[*]}" >"$kept.options"
+      fi
+      run_seqatpg "$bindir" "$d.$variant" "$d" "${opts[@]}"
+      row+=("$(cpu_of "$d.$variant")" "$(mb_of "$d.$variant")")
+      brow+=("$(cpu_of "$kept")" "$(mb_of "$kept")")
+      if ! same_run "$d.$variant" "$kept"; then
+        verdict=no
+        notes+=("$circuit seqatpg ${opts[*]}: differs from $base")
+        failed=1
+      fi
+    done
+    printf "%-10s %8s %6s %8s %6s %8s %6s %8s %6s %5s\n" "$circuit" "${row[@]}" "${brow[@]}" $verdict
+  done
+  [ "${SEQATPG_ONLY:-0}" = 1 ] && finish
+  echo
+fi
 
 echo "seqatpg -fault_table -max_simulations $maxsim, then sequential on its file (sequential models, macro level)"
 printf "%-10s %7s %10s %8s %7s %8s %8s %6s\n" circuit faults untestable detected kept seqatpg_s seq_s agree

@@ -1,10 +1,12 @@
 // seqatpg: random test sequences for a sequential circuit, with an optional
 // reset pulse and inputs fixed by a template; keeps the prefix of every
 // sequence that detects new faults and writes the kept test.
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "m3simul.h"
@@ -196,6 +198,82 @@ void SimulateSequence(uint32_t s, int reset, bool with_template) {
   seq_simul();
 }
 
+// Sequences drawn ahead and simulated as one batch (see BeginSequenceBatch):
+// only as many as would run even if none of them detected a fault, so no
+// sequence is drawn that the run would not draw; the random state after
+// each is kept, so that a run stopped inside the batch (the kept test full,
+// or a detection that shortens the failure limit) leaves the random source
+// exactly where it would be.
+struct Batch {
+  bool usable = true;  // false once the model refused the method
+  uint32_t count = 0, next = 0;
+  std::vector<std::pair<int32_t, int32_t>> seeds;
+} batch;
+
+// Below this many sequences a batch leaves most lanes empty, and 64 faults
+// of one sequence at a time cost less.
+constexpr uint32_t kFewestLanes = 8;
+
+// Sequences s, s+1, ... that run whatever they detect (at most a batch):
+// those that run when none detects a fault, and those that run when s
+// detects one (the failure limit then becomes 2s, the shortest any later
+// detection can leave; a detection at t lets at least 2t more run).
+uint32_t SureRuns(uint32_t s, uint64_t failures) {
+  auto runs = [s](uint64_t failed, uint64_t limit, uint32_t from) {
+    uint32_t n = from - s;
+    for (uint32_t t = from; t < MaxSimulations && n < kBatchLanes; ++t) {
+      ++n;
+      if (++failed > limit && t >= MinSimulations) break;
+    }
+    return n;
+  };
+  if (s >= MaxSimulations) return 0;
+  return std::min(runs(failures, FailureLimit, s), runs(0, 2ull * s, s + 1));
+}
+
+// Sequence s through both simulators, taken from the batch; a new batch of
+// `sure` sequences is drawn when the last one is used up.
+void NextSequence(uint32_t s, int reset, bool with_template, uint32_t sure) {
+  if (batch.next < batch.count) {
+    TakeBatchSequence(batch.next++);
+    return;
+  }
+  batch.count = batch.next = 0;
+  batch.seeds.clear();
+  if (sure >= kFewestLanes && batch.usable) {
+    const int32_t s1 = seed1, s2 = seed2;
+    batch.usable = BeginSequenceBatch();
+    bool ok = batch.usable;
+    for (uint32_t i = 0; ok && i < sure; ++i) {
+      init_m3simul();
+      seq_rand_vec(reset);
+      if (with_template) set_fixed_inputs(s + i, MaxSimulations);
+      ok = AddBatchSequence();
+      batch.seeds.emplace_back(seed1, seed2);
+    }
+    if (ok) {
+      SimulateSequenceBatch();
+      batch.count = sure;
+      TakeBatchSequence(batch.next++);
+      return;
+    }
+    seed1 = s1;  // left to the one-sequence method, drawn again
+    seed2 = s2;
+    batch.seeds.clear();
+  }
+  SimulateSequence(s, reset, with_template);
+}
+
+// Ends the batch: the random source as the sequences taken left it.
+void EndBatch() {
+  if (batch.next < batch.count) {
+    seed1 = batch.seeds[batch.next - 1].first;
+    seed2 = batch.seeds[batch.next - 1].second;
+  }
+  batch.count = batch.next = 0;
+  batch.seeds.clear();
+}
+
 // Keeps the sequence's prefix; false when the kept test would grow too long
 // (its detections are then taken back, since no kept pattern shows them).
 bool Keep() {
@@ -249,7 +327,7 @@ int seqatpg_main(int argc, char** argv) {
   for (;;) {
     Progress(s);
     if (s >= MaxSimulations) break;
-    SimulateSequence(s, ResetIndex, InTemplate);
+    NextSequence(s, ResetIndex, InTemplate, SureRuns(s, failures));
     if (detected > 0) {
       if (!Keep()) {
         full = true;
@@ -264,6 +342,7 @@ int seqatpg_main(int argc, char** argv) {
     }
     ++s;
   }
+  EndBatch();
   TextOut("\n");
   TextOut("\nTreating reset signal as an ordinary input\n\n");
   if (ResetIndex != -1 && !full) {
@@ -271,12 +350,13 @@ int seqatpg_main(int argc, char** argv) {
     uint32_t more = s >= 100 ? s / 10 : 10;
     for (uint32_t t = 0; t < more; ++t) {
       Progress(t);
-      SimulateSequence(t, -1, false);
+      NextSequence(t, -1, false, std::min(kBatchLanes, more - t));
       if (detected > 0 && !Keep()) {
         full = true;
         break;
       }
     }
+    EndBatch();
     TextOut("\n");
   }
   seq_statistics(total, final_vcount);

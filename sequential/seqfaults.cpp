@@ -11,10 +11,13 @@ namespace {
 
 constexpr uint64_t kAll = ~uint64_t(0);
 
+// A node's successors are slots of the evaluation arrays: slot 0 holds the
+// terminal 0, slot 1 the terminal 1, slot i + 2 the node at position i.
 struct LaneNode {
   uint32_t var;
-  uint32_t d0, d1;
-  uint32_t flags;  // bit 0 inverted, bit 1 delayed
+  uint32_t s0, s1;
+  uint16_t inv;      // 1 when inverted
+  uint16_t delayed;  // 1 when the variable is read from the frame before
 };
 std::vector<LaneNode> lnodes;
 // Per node: the lanes whose fault sits there and the edge they force.
@@ -28,8 +31,12 @@ struct LaneValue {
 std::vector<LaneValue> cur, prev;
 uint64_t frameStamp = 0;
 
-// Per graph node during an evaluation (see the word-parallel simulator).
-std::vector<uint64_t> p1, p0, alt;
+// Per slot during an evaluation (see the word-parallel simulator), in one
+// array of three rails each.
+struct Walks {
+  uint64_t p1, p0, alt;
+};
+std::vector<Walks> walks;
 
 // Graphs due in this frame, in index order; graphs due in the next one.
 std::vector<uint64_t> due;
@@ -58,11 +65,21 @@ uint32_t TakeDue() {
   return g;
 }
 
-void Evaluate(uint32_t k, const unsigned char* prevRow, const unsigned char* curRow, uint64_t& rv, uint64_t& rx) {
+// The fault-parallel form's own node table and walk arrays (node indices,
+// not slots, as successors).
+struct WordNode {
+  uint32_t var;
+  uint32_t d0, d1;
+  uint32_t flags;  // bit 0 inverted, bit 1 delayed
+};
+std::vector<WordNode> wnodes;
+std::vector<uint64_t> p1, p0, alt;
+
+void EvaluateWord(uint32_t k, const unsigned char* prevRow, const unsigned char* curRow, uint64_t& rv, uint64_t& rx) {
   const uint32_t beg = Grps[k].g_beg;
   for (uint32_t i = Grps[k].g_len; i-- > 0;) {
     const uint32_t n = beg + i;
-    const LaneNode& w = lnodes[n];
+    const WordNode& w = wnodes[n];
     uint64_t v, x;
     const bool delayed = w.flags & 2;
     const LaneValue& lv = delayed ? prev[w.var] : cur[w.var];
@@ -92,14 +109,140 @@ void Evaluate(uint32_t k, const unsigned char* prevRow, const unsigned char* cur
   rx = p1[0] & alt[0];
 }
 
+// The good machine of the sequence lanes, each lane its own sequence's,
+// from rails kept variable by variable (a fault's cone reads the same
+// variables frame after frame).
+struct Rail {
+  uint64_t v, x;
+};
+struct RailGood {
+  const Rail* frame;  // variable v of this frame at frame[v * frames]
+  size_t frames;
+  void Read(uint32_t delayed, uint32_t var, uint64_t& v, uint64_t& x) const {
+    const Rail& r = frame[var * frames - delayed];
+    v = r.v;
+    x = r.x;
+  }
+};
+
+// The forced edges: of the faults of a word, per node (the tables)...
+struct MaskForcing {
+  void Apply(uint32_t n, uint64_t& e, uint64_t& x) const {
+    if (const uint64_t fm = forcedMask[n]) {
+      e = (e & ~fm) | (forcedEdge[n] & fm);
+      x &= ~fm;
+    }
+  }
+};
+
+// ... or of one fault in every lane.
+struct OneForcing {
+  uint32_t node;
+  uint64_t edge;
+  void Apply(uint32_t n, uint64_t& e, uint64_t& x) const {
+    if (n == node) {
+      e = edge;
+      x = 0;
+    }
+  }
+};
+
+template <typename Good, typename Forcing = MaskForcing>
+void Evaluate(uint32_t k, const Good& good, uint64_t& rv, uint64_t& rx, const Forcing& forcing = Forcing{}) {
+  const uint32_t beg = Grps[k].g_beg;
+  const LaneNode* nodes = lnodes.data() + beg;
+  Walks* wk = walks.data();
+  const LaneValue* vals[2] = {cur.data(), prev.data()};
+  const uint64_t stamps[2] = {frameStamp, frameStamp - 1};
+  for (uint32_t i = Grps[k].g_len; i-- > 0;) {
+    const LaneNode& w = nodes[i];
+    uint64_t v, x;
+    const LaneValue& lv = vals[w.delayed][w.var];
+    if (lv.stamp == stamps[w.delayed]) {
+      v = lv.v;
+      x = lv.x;
+    } else {
+      good.Read(w.delayed, w.var, v, x);
+    }
+    uint64_t e = v ^ -static_cast<uint64_t>(w.inv);
+    forcing.Apply(beg + i, e, x);
+    const Walks& t1 = wk[w.s1];
+    const Walks& t0 = wk[w.s0];
+    const uint64_t up = e | x;     // edge taken with unknown literals at 1
+    const uint64_t down = e & ~x;  // edge taken with them at 0
+    Walks& out = wk[i + 2];
+    out.p1 = (up & t1.p1) | (~up & t0.p1);
+    out.p0 = (down & t1.p0) | (~down & t0.p0);
+    out.alt = (x & (~t0.p0 | t1.alt)) | (~x & ((e & t1.alt) | (~e & t0.alt)));
+  }
+  rv = wk[2].p1 & ~wk[2].alt;
+  rx = wk[2].p1 & wk[2].alt;
+}
+
+// Frames 1 .. vcount-1 of the faulty machines in the lanes of `active`,
+// event-driven: a site graph is due in every frame siteDue(j, good, active)
+// allows, a graph reading a changed value in the frame it sees the change.
+// goodAt(j) gives frame j's good machine; detect(j, lanes, active) is told
+// of the lanes in which an output differs with both values binary and
+// returns the lanes that go on.
+template <typename GoodAt, typename SiteDue, typename Detect, typename Forcing>
+void RunFrames(const std::vector<uint32_t>& sites, uint64_t active, GoodAt goodAt, SiteDue siteDue,
+               Detect detect, const Forcing& forcing) {
+  const uint32_t first = InpCount + ConCount;
+  const uint32_t internal = GrpCount - OutCount;
+  // Stamps left by the last run match no frame of this one.
+  frameStamp += 2;
+  nextList.clear();
+  for (uint32_t j = 1; j < vcount && active != 0; ++j) {
+    ++frameStamp;
+    cursor = static_cast<uint32_t>(due.size());
+    const auto good = goodAt(j);
+    if (siteDue(good, active))
+      for (uint32_t g : sites) SetDue(g);
+    for (uint32_t g : nextList) SetDue(g);
+    nextList.clear();
+    while (pending > 0) {
+      const uint32_t k = TakeDue();
+      uint64_t rv, rx;
+      Evaluate(k, good, rv, rx, forcing);
+      const uint32_t col = first + k;
+      uint64_t gv, gx;
+      good.Read(0, col, gv, gx);
+      const uint64_t diff = ((rv ^ gv) | (rx ^ gx)) & active;
+      if (diff == 0) continue;
+      if (k < internal) {
+        cur[col] = {frameStamp, (rv & diff) | (gv & ~diff), (rx & diff) | (gx & ~diff)};
+        const bool delayed = Vars[col].v_flags & VF_DELAYED;
+        for (uint32_t r : nextgrps[k]) {
+          if (!delayed) {
+            SetDue(r);
+          } else if (nextMark[r] != frameStamp) {
+            nextMark[r] = frameStamp;
+            nextList.push_back(r);
+          }
+        }
+        continue;
+      }
+      const uint64_t det = diff & ~rx & ~gx;
+      if (det != 0 && (active = detect(j, det, active)) == 0) {
+        while (pending > 0) TakeDue();  // no lane left to read them
+        break;
+      }
+    }
+    cur.swap(prev);
+  }
+  nextList.clear();
+}
+
 template <typename T>
 void Free(std::vector<T>& v) {
   std::vector<T>().swap(v);
 }
 
-}  // namespace
-
-bool PrepareFaultWords() {
+// The model checks and tables both lane forms share; false when some node
+// reads a later undelayed graph or an output (or the model breaks the
+// reader's own rules).
+bool PrepareLanes() {
   if (vcount < 2) return false;
   const uint32_t first = InpCount + ConCount;
   const uint32_t internal = GrpCount - OutCount;
@@ -116,17 +259,23 @@ bool PrepareFaultWords() {
       if (v >= first && (v - first >= internal || (!(Vars[v].v_flags & VF_DELAYED) && v - first >= g))) return false;
     }
   }
-  // Only the bytes the frame-by-frame method accepts; anything else is left
-  // to it, so that it names the node as it always has.
-  for (uint32_t j = 0; j < vcount; ++j)
-    for (unsigned char c : vects[j])
-      if (c > 1 && c != 'x') return false;
-
+  wnodes.resize(NodCount);
+  for (uint32_t n = 0; n < NodCount; ++n) {
+    const NodRec& nd = Nods[n];
+    wnodes[n] = {nd.n_var, nd.n_dst[0], nd.n_dst[1],
+                 (nd.n_flags & 1) | ((Vars[nd.n_var].v_flags & VF_DELAYED) ? 2u : 0u)};
+  }
+  if (p1.size() < maxLen) {
+    p1.assign(maxLen, 0);
+    p0.assign(maxLen, 0);
+    alt.assign(maxLen, 0);
+  }
   lnodes.resize(NodCount);
   for (uint32_t n = 0; n < NodCount; ++n) {
     const NodRec& nd = Nods[n];
-    lnodes[n] = {nd.n_var, nd.n_dst[0], nd.n_dst[1],
-                 (nd.n_flags & 1) | ((Vars[nd.n_var].v_flags & VF_DELAYED) ? 2u : 0u)};
+    lnodes[n] = {nd.n_var, nd.n_dst[0] ? nd.n_dst[0] + 2 : 0, nd.n_dst[1] ? nd.n_dst[1] + 2 : 1,
+                 static_cast<uint16_t>(nd.n_flags & 1),
+                 static_cast<uint16_t>((Vars[nd.n_var].v_flags & VF_DELAYED) ? 1 : 0)};
   }
   if (forcedMask.size() != NodCount) {
     forcedMask.assign(NodCount, 0);
@@ -137,10 +286,9 @@ bool PrepareFaultWords() {
     prev.assign(VarCount, LaneValue{0, 0, 0});
     frameStamp = 0;
   }
-  if (p1.size() < maxLen) {
-    p1.assign(maxLen, 0);
-    p0.assign(maxLen, 0);
-    alt.assign(maxLen, 0);
+  if (walks.size() < maxLen + 2) {
+    walks.assign(maxLen + 2, Walks{0, 0, 0});
+    walks[1] = {kAll, kAll, 0};  // the terminal 1; slot 0, the terminal 0, is all clear
   }
   if (nextMark.size() != GrpCount) {
     due.assign((GrpCount >> 6) + 1, 0);
@@ -151,18 +299,40 @@ bool PrepareFaultWords() {
   return true;
 }
 
+// Only the bytes the frame-by-frame method accepts; anything else is left
+// to it, so that it names the node as it always has.
+bool RowsAreThreeValued() {
+  for (uint32_t j = 0; j < vcount; ++j)
+    for (unsigned char c : vects[j])
+      if (c > 1 && c != 'x') return false;
+  return true;
+}
+
+// The good machines of the sequence lanes: frame j's rails of variable v at
+// v * vcount + j.
+std::vector<Rail> laneRails;
+uint32_t railFrames = 0;
+
+}  // namespace
+
+bool PrepareFaultWords() { return PrepareLanes() && RowsAreThreeValued(); }
+
 void ReleaseFaultWords() {
   Free(lnodes);
+  Free(wnodes);
+  Free(p1);
+  Free(p0);
+  Free(alt);
   Free(forcedMask);
   Free(forcedEdge);
   Free(cur);
   Free(prev);
-  Free(p1);
-  Free(p0);
-  Free(alt);
+  Free(walks);
   Free(due);
   Free(nextList);
   Free(nextMark);
+  Free(laneRails);
+  railFrames = 0;
   pending = 0;
 }
 
@@ -194,7 +364,7 @@ uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count) {
     while (pending > 0) {
       const uint32_t k = TakeDue();
       uint64_t rv, rx;
-      Evaluate(k, prevRow, curRow, rv, rx);
+      EvaluateWord(k, prevRow, curRow, rv, rx);
       const uint32_t col = first + k;
       const uint64_t gv = OneRail(curRow[col]), gx = XRail(curRow[col]);
       const uint64_t diff = ((rv ^ gv) | (rx ^ gx)) & active;
@@ -238,4 +408,182 @@ uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count) {
     forcedEdge[faults[i].node] = 0;
   }
   return found;
+}
+
+bool PrepareSequenceLanes() {
+  if (!PrepareLanes()) return false;
+  if (railFrames != vcount) {
+    laneRails.assign(size_t(vcount) * VarCount, Rail{0, 0});
+    railFrames = vcount;
+  }
+  return true;
+}
+
+bool SetSequenceLane(uint32_t lane) {
+  const uint32_t first = InpCount + ConCount;
+  for (uint32_t j = 0; j < vcount; ++j)
+    for (uint32_t i = 0; i < first; ++i)
+      if (vects[j][i] > 1 && vects[j][i] != 'x') return false;
+  const uint64_t bit = uint64_t(1) << lane;
+  // Variable by variable, so the rails are written in their order.
+  Rail* r = laneRails.data();
+  for (uint32_t v = 0; v < first; ++v)
+    for (uint32_t j = 0; j < vcount; ++j, ++r) {
+      const unsigned char b = vects[j][v];
+      r->v = (r->v & ~bit) | (OneRail(b) & bit);
+      r->x = (r->x & ~bit) | (XRail(b) & bit);
+    }
+  return true;
+}
+
+void SimulateGoodOverSequences() {
+  const uint32_t first = InpCount + ConCount;
+  Rail* rails = laneRails.data();
+  const size_t count = vcount;
+  // Row 0 is never computed: its graph values stay 'x'.
+  for (uint32_t v = first; v < VarCount; ++v) rails[v * count] = {0, kAll};
+  frameStamp += 2;  // no faulty value matches: every read is a good one
+  for (uint32_t j = 1; j < vcount; ++j) {
+    const RailGood good{rails + j, count};
+    for (uint32_t k = 0; k < GrpCount; ++k) {
+      Rail& r = rails[(first + k) * count + j];
+      Evaluate(k, good, r.v, r.x);
+    }
+  }
+}
+
+void LaneGoodMachine(uint32_t lane) {
+  const Rail* r = laneRails.data();
+  for (uint32_t v = 0; v < VarCount; ++v)
+    for (uint32_t j = 0; j < vcount; ++j, ++r)
+      vects[j][v] = (r->x >> lane) & 1 ? 'x' : static_cast<unsigned char>((r->v >> lane) & 1);
+}
+
+int SimulateFaultOverSequences(const SeqFault& f, uint32_t lanes, uint32_t& frame) {
+  uint64_t found = 0;
+  uint32_t frames[64];
+  const Rail* rails = laneRails.data();
+  const size_t count = vcount;
+  auto goodAt = [rails, count](uint32_t j) { return RailGood{rails + j, count}; };
+  // The first lane that detects f is the sequence that will: later lanes
+  // need not go on.
+  auto detect = [&](uint32_t j, uint64_t det, uint64_t active) {
+    found |= det;
+    for (uint64_t d = det; d != 0; d &= d - 1) frames[__builtin_ctzll(d)] = j;
+    return active & ((det & -det) - 1);
+  };
+  // A node forced onto the edge it takes anyway changes nothing: its graph
+  // is then due only when a changed value reaches it.  (At the start of a
+  // frame an undelayed variable still holds its good value in every lane; a
+  // change to it later in the frame schedules the graph anyway.)
+  const LaneNode& site = lnodes[f.node];
+  const uint64_t forced = f.forced_edge ? kAll : 0;
+  auto activated = [&](const RailGood& good, uint64_t active) {
+    uint64_t v, x;
+    const LaneValue& lv = prev[site.var];
+    if (site.delayed && lv.stamp == frameStamp - 1) {
+      v = lv.v;
+      x = lv.x;
+    } else {
+      good.Read(site.delayed, site.var, v, x);
+    }
+    return ((x | (v ^ -static_cast<uint64_t>(site.inv) ^ forced)) & active) != 0;
+  };
+  RunFrames(std::vector<uint32_t>{f.graph}, lanes >= 64 ? kAll : (uint64_t(1) << lanes) - 1, goodAt, activated,
+            detect, OneForcing{f.node, forced});
+  if (found == 0) return -1;
+  const int lane = __builtin_ctzll(found);
+  frame = frames[lane];
+  return lane;
+}
+
+namespace {
+
+// The inputs of the graph under grouping, (variable, delayed) each, as rails
+// over every combination of their three values, one combination a lane.
+struct TableGood {
+  const std::vector<uint32_t>* slotOf;  // per 2 * variable + delayed: input or kNone
+  const Rail* rails;
+  void Read(uint32_t delayed, uint32_t var, uint64_t& v, uint64_t& x) const {
+    const Rail& r = rails[(*slotOf)[2 * var + delayed]];
+    v = r.v;
+    x = r.x;
+  }
+};
+
+constexpr uint32_t kNone = UINT32_MAX;
+// Graphs with more distinct inputs are not grouped (3^6 combinations).
+constexpr uint32_t kMostInputs = 6;
+
+}  // namespace
+
+void GroupEquivalentFaults(const std::vector<SeqFault>& list, std::vector<uint32_t>& rep) {
+  rep.resize(list.size());
+  for (size_t i = 0; i < list.size(); ++i) rep[i] = static_cast<uint32_t>(i);
+  std::vector<uint32_t> slotOf(2 * size_t(VarCount), kNone);
+  std::vector<Rail> rails;
+  std::vector<uint32_t> inputs;
+  std::vector<std::vector<uint64_t>> tables;
+  // No faulty value left by a run matches the stamps of these evaluations.
+  frameStamp += 2;
+  for (size_t a = 0; a < list.size();) {
+    const uint32_t g = list[a].graph;
+    size_t b = a;
+    while (b < list.size() && list[b].graph == g) ++b;
+    const GrpRec& gr = Grps[g];
+    inputs.clear();
+    for (uint32_t n = gr.g_beg; n < gr.g_beg + gr.g_len && inputs.size() <= kMostInputs; ++n) {
+      const uint32_t key = 2 * lnodes[n].var + lnodes[n].delayed;
+      if (slotOf[key] == kNone) {
+        slotOf[key] = static_cast<uint32_t>(inputs.size());
+        inputs.push_back(key);
+      }
+    }
+    if (inputs.size() <= kMostInputs) {
+      uint32_t combos = 1;
+      for (size_t i = 0; i < inputs.size(); ++i) combos *= 3;
+      const uint32_t words = (combos + 63) / 64;
+      // Rails of input i in word w at w * inputs + i: digit i of the
+      // combination's number in base 3 (0, 1, x).
+      rails.assign(size_t(words) * inputs.size(), Rail{0, 0});
+      for (uint32_t c = 0; c < combos; ++c) {
+        uint32_t rest = c;
+        for (size_t i = 0; i < inputs.size(); ++i, rest /= 3) {
+          Rail& r = rails[(c >> 6) * inputs.size() + i];
+          if (rest % 3 == 1) r.v |= uint64_t(1) << (c & 63);
+          if (rest % 3 == 2) r.x |= uint64_t(1) << (c & 63);
+        }
+      }
+      auto table = [&](std::vector<uint64_t>& t) {
+        t.assign(2 * size_t(words), 0);
+        for (uint32_t w = 0; w < words; ++w) {
+          const uint64_t lanes = w + 1 < words || combos % 64 == 0 ? kAll : (uint64_t(1) << (combos % 64)) - 1;
+          Evaluate(g, TableGood{&slotOf, &rails[size_t(w) * inputs.size()]}, t[2 * w], t[2 * w + 1]);
+          t[2 * w] &= lanes;
+          t[2 * w + 1] &= lanes;
+        }
+      };
+      tables.resize(b - a + 1);
+      table(tables[b - a]);  // the good function
+      for (size_t i = a; i < b; ++i) {
+        const SeqFault& f = list[i];
+        forcedMask[f.node] = kAll;
+        forcedEdge[f.node] = f.forced_edge ? kAll : 0;
+        table(tables[i - a]);
+        forcedMask[f.node] = 0;
+        forcedEdge[f.node] = 0;
+        if (tables[i - a] == tables[b - a]) {
+          rep[i] = kNone;
+          continue;
+        }
+        for (size_t e = a; e < i; ++e)
+          if (rep[e] == e && tables[e - a] == tables[i - a]) {
+            rep[i] = static_cast<uint32_t>(e);
+            break;
+          }
+      }
+    }
+    for (uint32_t key : inputs) slotOf[key] = kNone;
+    a = b;
+  }
 }

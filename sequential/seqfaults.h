@@ -6,6 +6,7 @@
 // simulator, so each fault's detections equal those of seq_sim_pat.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 struct SeqFault {
   uint32_t node, forced_edge, stuck, graph;
@@ -19,4 +20,32 @@ bool PrepareFaultWords();
 // frame).  Raises last_vector and, with NoDrop, writes ftable as seq_sim_pat
 // does for each fault.
 uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count);
+
+// Sequence-parallel form, for a generator that tries many sequences of the
+// same length: one fault over up to 64 sequences at once, one lane each,
+// every lane with the good machine of its own sequence.  The same model
+// rules as the fault-parallel form; false when they do not hold.
+bool PrepareSequenceLanes();
+// The inputs and constants of the sequence in vects become lane `lane`;
+// false when some byte there is not 0, 1 or 'x'.
+bool SetSequenceLane(uint32_t lane);
+// The good machine of every lane in three-valued logic, as m3simul computes
+// it (row 0's graph values 'x', never computed).
+void SimulateGoodOverSequences();
+// Lane `lane`'s good machine written into vects.
+void LaneGoodMachine(uint32_t lane);
+// Simulates fault f over lanes 0 .. lanes-1: the first lane whose sequence
+// detects f (-1 for none), with `frame` the first frame it is detected in
+// there (what seq_sim_pat would raise last_vector to).  A later lane never
+// matters: the earlier sequence detects f first.
+int SimulateFaultOverSequences(const SeqFault& f, uint32_t lanes, uint32_t& frame);
+// Faults of one graph under which it computes the same three-valued function
+// of its inputs have the same faulty machine, so the same detections; a
+// fault under which it computes the good function is never detected.  For
+// `list` (faults grouped by graph, as seq_simul takes them; the lane tables
+// prepared): rep[i] is the first fault of the list with the same function
+// as fault i (i itself when none comes earlier), or UINT32_MAX when the
+// function is the good one.  Graphs with more than six distinct inputs keep
+// every fault apart.
+void GroupEquivalentFaults(const std::vector<SeqFault>& list, std::vector<uint32_t>& rep);
 void ReleaseFaultWords();

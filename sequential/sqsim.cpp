@@ -288,6 +288,71 @@ void seq_simul() {
   if (seq_progress) TextOut("\n");
 }
 
+namespace {
+
+// The batch: its sequences' inputs (lane-major, vcount rows of InpCount
+// each) and, per fault of laneFaults, the first lane that detects it (-1
+// for none) and the frame it does so in.
+uint32_t batchCount = 0;
+std::vector<unsigned char> batchInputs;
+std::vector<int> batchLane;
+std::vector<uint32_t> batchFrame;
+std::vector<uint32_t> batchRep;  // see GroupEquivalentFaults
+
+}  // namespace
+
+bool BeginSequenceBatch() {
+  batchCount = 0;
+  return !seq_plain && PrepareSequenceLanes();
+}
+
+bool AddBatchSequence() {
+  if (batchCount == kBatchLanes || !SetSequenceLane(batchCount)) return false;
+  batchInputs.resize(size_t(batchCount + 1) * vcount * InpCount);
+  unsigned char* to = &batchInputs[size_t(batchCount) * vcount * InpCount];
+  for (uint32_t j = 0; j < vcount; ++j) to = std::copy(vects[j].begin(), vects[j].begin() + InpCount, to);
+  ++batchCount;
+  return true;
+}
+
+void SimulateSequenceBatch() {
+  SimulateGoodOverSequences();
+  CollectLaneFaults();
+  batchLane.assign(laneFaults.size(), -1);
+  batchFrame.assign(laneFaults.size(), 0);
+  GroupEquivalentFaults(laneFaults, batchRep);
+  for (size_t i = 0; i < laneFaults.size(); ++i) {
+    const uint32_t r = batchRep[i];
+    if (r == i) {
+      batchLane[i] = SimulateFaultOverSequences(laneFaults[i], batchCount, batchFrame[i]);
+    } else if (r != UINT32_MAX) {
+      batchLane[i] = batchLane[r];
+      batchFrame[i] = batchFrame[r];
+    }
+  }
+}
+
+void TakeBatchSequence(uint32_t lane) {
+  const unsigned char* from = &batchInputs[size_t(lane) * vcount * InpCount];
+  for (uint32_t j = 0; j < vcount; ++j, from += InpCount) std::copy(from, from + InpCount, vects[j].begin());
+  detected = 0;
+  last_vector = 0;
+  lastDetections.clear();
+  for (size_t i = 0; i < laneFaults.size(); ++i) {
+    if (batchLane[i] != static_cast<int>(lane)) continue;
+    const SeqFault& f = laneFaults[i];
+    const uint32_t n = f.node, exclude = f.stuck ? 2 : 1;
+    char& m = faults[n];
+    // Detected by an earlier sequence of the batch: not simulated in this one.
+    if ((untestableMas[n] & exclude) || m == '&' || m == (f.stuck ? '1' : '0')) continue;
+    last_vector = std::max(last_vector, batchFrame[i]);
+    lastDetections.push_back({n, exclude, m});
+    m = f.stuck ? (m == '0' ? '&' : '1') : (m == '1' ? '&' : '0');
+    ++detected;
+    untestableMas[n] |= exclude;
+  }
+}
+
 void UndoLastDetections() {
   for (auto d = lastDetections.rbegin(); d != lastDetections.rend(); ++d) {
     faults[d->node] = d->mark;

@@ -51,6 +51,27 @@ uint32_t NormaliseFaultMarks(std::vector<char>& marks);
 // Appends rows 0 .. last_vector of the current sequence to the kept test;
 // false (nothing kept) when the kept test would pass MAXIMUM_VECTORS.
 bool SavePatterns();
+// Sequences simulated together: up to kBatchLanes sequences of vcount
+// patterns are drawn one after the other, then the good machines of all of
+// them are simulated at once, and every fault not yet detected is
+// simulated over all of them at once; each sequence is then taken in turn
+// with exactly the detections, marks and last_vector seq_simul would have
+// given it, run after the sequences taken before.  (What a fault does in a
+// sequence does not depend on earlier sequences; only whether it is still
+// simulated does.)
+constexpr uint32_t kBatchLanes = 64;
+// Empties the batch; false when the model does not allow the method.
+bool BeginSequenceBatch();
+// The inputs of the sequence in vects (init_m3simul has run) join the
+// batch; false when the batch is full or some byte is not 0, 1 or 'x'.
+bool AddBatchSequence();
+// Simulates the good machines and every fault not detected now over the
+// batch's sequences.
+void SimulateSequenceBatch();
+// seq_simul's results for the batch's sequence `lane`, taken after lanes
+// 0 .. lane-1 (in that order); its inputs are put back into vects (its
+// good machine, with LaneGoodMachine).
+void TakeBatchSequence(uint32_t lane);
 // Takes back the fault marks and exclusions of the last seq_simul run.
 void UndoLastDetections();
 void WriteEverythingOut(const std::string& path);
