@@ -398,7 +398,7 @@ TEST(Seqfaults, SequentialModelsMatchPlainMethod) {
 // Several sequences in a row on one model, each against the frame-by-frame
 // method after the detections of the ones before, with more than one word
 // of faults.
-TEST(Seqfaults, WordOrderOfEarlierSequencesChangesNoResult) {
+TEST(Seqfaults, SequencesInARowMatchThePlainMethod) {
   std::mt19937 rng(57);
   for (const char* file : {"seq_s298.agm", "seq_mix.agm"}) {
     ReadModel(file);
