@@ -222,31 +222,42 @@ struct BuildState {
   std::vector<uint64_t> coneBits;    // per graph a bit: in the cone being collected
   std::vector<uint32_t> cone;        // the root's cone, ascending
   std::vector<uint32_t> listPos;     // per graph: its position in the list being built
+  // The previous result of member m at dominating graph d, for the lists of
+  // this call, is kept beside m's step in d's list: cell listBase[d] + the
+  // step's position.  Lists of earlier calls are gone, and a previous result
+  // kept from one is found in the table.
+  std::vector<uint32_t> listBase;    // per root: its first cell
+  std::vector<Formula*> prevCells;
+  std::vector<uint32_t> markCell;    // per marked graph: its cell, or NONE when its mark is a kept result
 };
 
-Formula* binary_search(uint32_t d, uint32_t m) {
+// Position of member m in d's list, or 0 when it is not there.
+size_t binary_search(uint32_t d, uint32_t m) {
   const std::vector<Step>& list = steps[d];
-  if (list.empty()) return nullptr;
+  if (list.empty()) return 0;
   size_t lo = 1, hi = static_cast<size_t>(list[0].formula->usage);
   if (hi > list.size()) hi = list.size();
   while (lo < hi) {
     size_t mid = lo + (hi - lo) / 2;
     int mm = list[mid].member;
-    if (mm == static_cast<int>(m)) return list[mid].formula;
+    if (mm == static_cast<int>(m)) return mid;
     if (mm < static_cast<int>(m))
       lo = mid + 1;
     else
       hi = mid;
   }
-  return nullptr;
+  return 0;
 }
 
 Formula* formula_find_prev(uint32_t m, uint32_t d) {
   return FindPrev(PrevKey(m, d));
 }
 
-Formula* formula_get_prev_node(uint32_t m, uint32_t d) {
-  Formula* f = formula_find_prev(m, d);
+// The previous result for marked graph m at its dominating graph d.  Only
+// a kept result needs the table again, to be found by a later slice.
+Formula* formula_get_prev_node(BuildState& s, uint32_t m, uint32_t d) {
+  uint32_t cell = s.markCell[m];
+  Formula* f = cell == NONE ? s.mark[m] : s.prevCells[cell];
   if (f != nullptr) {
     ++f->usage;
     return f;
@@ -259,7 +270,8 @@ Formula* formula_get_prev_node(uint32_t m, uint32_t d) {
   f->index = static_cast<int>(d);
   f->next = prevs[d];
   prevs[d] = f;
-  InsertPrev(PrevKey(m, d), f);
+  s.prevCells[cell] = f;
+  if (s.flags & BUILD_KEEP_PREV) InsertPrev(PrevKey(m, d), f);
   return f;
 }
 
@@ -320,7 +332,7 @@ void markUsed(BuildState& s, uint32_t r) {
   for (size_t i = 1; i < s.cone.size(); ++i) {
     uint32_t m = s.cone[i];
     if (s.removed[m] || s.mark[m] == nullptr) continue;
-    Formula* p = formula_get_prev_node(m, s.dominator[m]);
+    Formula* p = formula_get_prev_node(s, m, s.dominator[m]);
     if (p->prev == nullptr && s.mark[m] != p) {
       p->prev = s.mark[m];
       p->prevMember = s.mark[m]->member;
@@ -480,16 +492,23 @@ void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
         continue;
       }
       Formula* f = nullptr;
+      uint32_t cell = NONE;
       if (keepPrev && !haveList) {
         f = formula_find_prev(g, d);
       } else if (haveList) {
-        f = binary_search(d, g);
+        size_t at = binary_search(d, g);
+        if (at != 0) {
+          f = steps[d][at].formula;
+          cell = s.listBase[d] + static_cast<uint32_t>(at);
+        }
         if (f != nullptr && f->source == static_cast<int>(d)) f = nullptr;
       }
-      if (f != nullptr)
+      if (f != nullptr) {
         s.mark[g] = f;
-      else
+        s.markCell[g] = cell;
+      } else {
         s.dominator[g] = 0;
+      }
     }
   }
   if (est) {
@@ -503,13 +522,15 @@ void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
   std::vector<Step>& list = steps[r];
   list.clear();
   list.reserve(count);
+  s.listBase[r] = static_cast<uint32_t>(s.prevCells.size());
+  s.prevCells.resize(s.prevCells.size() + count, nullptr);
   list.push_back(Step{formula_get_start_node(r, count), 0, static_cast<int>(r)});
   for (size_t i = 1; i < s.cone.size(); ++i) {
     uint32_t m = s.cone[i];
     if (s.removed[m]) continue;
     Formula* f;
     if (s.mark[m] != nullptr) {
-      f = formula_get_prev_node(m, s.dominator[m]);
+      f = formula_get_prev_node(s, m, s.dominator[m]);
       if (f->prev == nullptr && s.mark[m] != f) {
         f->prev = s.mark[m];
         f->prevMember = s.mark[m]->member;
@@ -549,6 +570,8 @@ void topology_build_ext(unsigned flags, uint32_t first, uint32_t last, uint32_t 
   s.removed.assign(GrpCount, 0);
   s.coneBits.assign(GrpCount / 64 + 1, 0);
   s.listPos.assign(GrpCount, 0);
+  s.listBase.assign(GrpCount, NONE);
+  s.markCell.assign(GrpCount, NONE);
   for (uint32_t r = last + 1; r-- > low;) {
     if (r % 32768 == 32767)
       TextOut(Format(" %.2f%%", static_cast<double>(100 - static_cast<uint64_t>(r) * 100 / internal)));
