@@ -212,13 +212,8 @@ namespace {
 // Per-call working state of the build.
 struct BuildState {
   unsigned flags;
-  std::vector<uint32_t> rootStamp;   // per graph
-  std::vector<uint32_t> nodeStamp;   // per node
-  std::vector<uint32_t> single;      // per graph: its single reading node, or NONE
-  std::vector<Formula*> mark;        // per graph: the formula it is marked with
-  std::vector<unsigned char> marked; // per graph: marked (estimate mode has no formula)
-  std::vector<uint32_t> dominator;   // per graph: 0 none, GrpCount several
-  std::vector<unsigned char> removed;
+  std::vector<ConeGraph> graph;      // per graph, in one place for the cone walk
+  std::vector<uint32_t> nodeStamp;   // per node: the last root whose cone reads it
   std::vector<uint64_t> coneBits;    // per graph a bit: in the cone being collected
   std::vector<uint32_t> cone;        // the root's cone, ascending
   std::vector<uint32_t> listPos;     // per graph: its position in the list being built
@@ -228,7 +223,6 @@ struct BuildState {
   // kept from one is found in the table.
   std::vector<uint32_t> listBase;    // per root: its first cell
   std::vector<Formula*> prevCells;
-  std::vector<uint32_t> markCell;    // per marked graph: its cell, or NONE when its mark is a kept result
 };
 
 // Position of member m in d's list, or 0 when it is not there.
@@ -256,8 +250,8 @@ Formula* formula_find_prev(uint32_t m, uint32_t d) {
 // The previous result for marked graph m at its dominating graph d.  Only
 // a kept result needs the table again, to be found by a later slice.
 Formula* formula_get_prev_node(BuildState& s, uint32_t m, uint32_t d) {
-  uint32_t cell = s.markCell[m];
-  Formula* f = cell == NONE ? s.mark[m] : s.prevCells[cell];
+  uint32_t cell = s.graph[m].markCell;
+  Formula* f = cell == NONE ? s.graph[m].mark : s.prevCells[cell];
   if (f != nullptr) {
     ++f->usage;
     return f;
@@ -331,11 +325,12 @@ Formula* formula_get_graph(uint32_t r, uint32_t m, const std::vector<uint32_t>& 
 void markUsed(BuildState& s, uint32_t r) {
   for (size_t i = 1; i < s.cone.size(); ++i) {
     uint32_t m = s.cone[i];
-    if (s.removed[m] || s.mark[m] == nullptr) continue;
-    Formula* p = formula_get_prev_node(s, m, s.dominator[m]);
-    if (p->prev == nullptr && s.mark[m] != p) {
-      p->prev = s.mark[m];
-      p->prevMember = s.mark[m]->member;
+    ConeGraph& c = s.graph[m];
+    if (c.removed || c.mark == nullptr) continue;
+    Formula* p = formula_get_prev_node(s, m, c.dominator);
+    if (p->prev == nullptr && c.mark != p) {
+      p->prev = c.mark;
+      p->prevMember = c.mark->member;
     }
     if (p->shared == 0) {
       p->shared = static_cast<int>(r) + 1;
@@ -343,7 +338,7 @@ void markUsed(BuildState& s, uint32_t r) {
     } else if (static_cast<int>(r) + 1 < p->shared) {
       p->shared = static_cast<int>(r) + 1;
     }
-    s.mark[m] = nullptr;
+    c.mark = nullptr;
   }
 }
 
@@ -403,24 +398,25 @@ void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
   auto enter = [&](uint32_t g) {  // g's dominator is final: reset its marks
     s.cone.push_back(g);
     ++count;
-    s.removed[g] = 0;
-    s.mark[g] = nullptr;
-    s.marked[g] = 0;
-    if (g == r) s.dominator[g] = 0;
-    if (s.dominator[g] >= GrpCount) s.dominator[g] = 0;
-    return s.dominator[g] ? s.dominator[g] : g;
+    ConeGraph& c = s.graph[g];
+    c.removed = false;
+    c.mark = nullptr;
+    c.marked = false;
+    if (g == r || c.dominator >= GrpCount) c.dominator = 0;
+    return c.dominator ? c.dominator : g;
   };
   auto reader = [&](uint32_t g, uint32_t dom, const GraphRef& ref) {
     uint32_t k = ref.graph, n = ref.node;
-    if (s.rootStamp[k] != r) {
-      s.rootStamp[k] = r;
-      s.dominator[k] = 0;
-      s.single[k] = n;
+    ConeGraph& c = s.graph[k];
+    if (c.stamp != r) {
+      c.stamp = r;
+      c.dominator = 0;
+      c.single = n;
     } else {
-      s.single[k] = NONE;
+      c.single = NONE;
     }
     s.nodeStamp[n] = r;
-    uint32_t& dk = s.dominator[k];
+    uint32_t& dk = c.dominator;
     if (g == r)
       dk = GrpCount;
     else if (dk == 0)
@@ -470,25 +466,26 @@ void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
   if (!(flags & BUILD_NO_PRUNING)) {
     for (size_t i = s.cone.size(); i-- > 1;) {
       uint32_t g = s.cone[i];
-      uint32_t d = s.dominator[g];
+      ConeGraph& c = s.graph[g];
+      uint32_t d = c.dominator;
       if (d == 0) continue;
       bool haveList = !steps.empty() && !steps[d].empty();
       if (topologyAllocated && !haveList && !keepPrev) {
-        s.dominator[g] = 0;  // computed for this root, so no graph below relies on d for it
+        c.dominator = 0;  // computed for this root, so no graph below relies on d for it
         continue;
       }
       if (!IsOutputGraph(g)) {
         bool all = true;
         const RefRange& rr = refsGrps[g];
-        for (uint32_t j = rr.first; j < rr.first + rr.count && all; ++j) all = s.dominator[refs[j].graph] == d;
+        for (uint32_t j = rr.first; j < rr.first + rr.count && all; ++j) all = s.graph[refs[j].graph].dominator == d;
         if (all) {
-          s.removed[g] = 1;
+          c.removed = true;
           --count;
           continue;
         }
       }
       if (est) {
-        s.marked[g] = 1;
+        c.marked = true;
         continue;
       }
       Formula* f = nullptr;
@@ -504,15 +501,15 @@ void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
         if (f != nullptr && f->source == static_cast<int>(d)) f = nullptr;
       }
       if (f != nullptr) {
-        s.mark[g] = f;
-        s.markCell[g] = cell;
+        c.mark = f;
+        c.markCell = cell;
       } else {
-        s.dominator[g] = 0;
+        c.dominator = 0;
       }
     }
   }
   if (est) {
-    estimation[r] = estimate(s.cone, s.removed, s.single, s.marked);
+    estimation[r] = estimate(s.cone, s.graph);
     return;
   }
   if (keepPrev && r < first) {
@@ -527,17 +524,18 @@ void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
   list.push_back(Step{formula_get_start_node(r, count), 0, static_cast<int>(r)});
   for (size_t i = 1; i < s.cone.size(); ++i) {
     uint32_t m = s.cone[i];
-    if (s.removed[m]) continue;
+    ConeGraph& c = s.graph[m];
+    if (c.removed) continue;
     Formula* f;
-    if (s.mark[m] != nullptr) {
-      f = formula_get_prev_node(s, m, s.dominator[m]);
-      if (f->prev == nullptr && s.mark[m] != f) {
-        f->prev = s.mark[m];
-        f->prevMember = s.mark[m]->member;
+    if (c.mark != nullptr) {
+      f = formula_get_prev_node(s, m, c.dominator);
+      if (f->prev == nullptr && c.mark != f) {
+        f->prev = c.mark;
+        f->prevMember = c.mark->member;
       }
-      s.mark[m] = nullptr;
-    } else if (s.single[m] != NONE) {
-      f = formula_get_node(m, s.single[m]);
+      c.mark = nullptr;
+    } else if (c.single != NONE) {
+      f = formula_get_node(m, c.single);
     } else {
       f = formula_get_graph(r, m, s.nodeStamp);
     }
@@ -561,17 +559,11 @@ void topology_build_ext(unsigned flags, uint32_t first, uint32_t last, uint32_t 
   }
   BuildState s;
   s.flags = flags;
-  s.rootStamp.assign(GrpCount, NONE);
+  s.graph.assign(GrpCount, ConeGraph{});
   s.nodeStamp.assign(NodCount, NONE);
-  s.single.assign(GrpCount, NONE);
-  s.mark.assign(GrpCount, nullptr);
-  s.marked.assign(GrpCount, 0);
-  s.dominator.assign(GrpCount, 0);
-  s.removed.assign(GrpCount, 0);
   s.coneBits.assign(GrpCount / 64 + 1, 0);
   s.listPos.assign(GrpCount, 0);
   s.listBase.assign(GrpCount, NONE);
-  s.markCell.assign(GrpCount, NONE);
   for (uint32_t r = last + 1; r-- > low;) {
     if (r % 32768 == 32767)
       TextOut(Format(" %.2f%%", static_cast<double>(100 - static_cast<uint64_t>(r) * 100 / internal)));

@@ -60,6 +60,17 @@ extern uint32_t historySize;
 extern std::vector<uint32_t> estimation;  // per root: estimated bytes (split estimate)
 extern bool topologyAllocated;
 
+// What the build of the root in hand found for a graph of its cone.
+struct ConeGraph {
+  uint32_t stamp = 0xffffffffu;     // the last root whose cone reached it as a reader
+  uint32_t dominator = 0;           // 0 none, GrpCount several
+  uint32_t single = 0xffffffffu;    // its single reading node in the cone, or none
+  uint32_t markCell = 0xffffffffu;  // the cell of its previous result, or none when `mark` is one
+  Formula* mark = nullptr;          // the formula it is marked with
+  bool removed = false;
+  bool marked = false;              // marked (estimate mode has no formula)
+};
+
 enum : unsigned {
   BUILD_SLICE = 1,
   BUILD_ESTIMATE = 2,
