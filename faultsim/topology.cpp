@@ -21,6 +21,7 @@ uint32_t historySize = 0;
 std::vector<uint32_t> estimation;
 bool topologyAllocated = false;
 bool coneSweep = true;
+bool readerShortcut = true;
 
 namespace {
 
@@ -320,6 +321,19 @@ Formula* formula_get_graph(uint32_t r, uint32_t m, const std::vector<uint32_t>& 
   return f;
 }
 
+// The previous result that stands for marked graph m, linked to the formula
+// m was marked with; the mark is used up.
+Formula* UseMark(BuildState& s, uint32_t m) {
+  ConeGraph& c = s.graph[m];
+  Formula* p = formula_get_prev_node(s, m, c.dominator);
+  if (p->prev == nullptr && c.mark != p) {
+    p->prev = c.mark;
+    p->prevMember = c.mark->member;
+  }
+  c.mark = nullptr;
+  return p;
+}
+
 // A root below the slice: the previous results it will read get a history
 // and remember the lowest root that needs them.
 void markUsed(BuildState& s, uint32_t r) {
@@ -327,18 +341,13 @@ void markUsed(BuildState& s, uint32_t r) {
     uint32_t m = s.cone[i];
     ConeGraph& c = s.graph[m];
     if (c.removed || c.mark == nullptr) continue;
-    Formula* p = formula_get_prev_node(s, m, c.dominator);
-    if (p->prev == nullptr && c.mark != p) {
-      p->prev = c.mark;
-      p->prevMember = c.mark->member;
-    }
+    Formula* p = UseMark(s, m);
     if (p->shared == 0) {
       p->shared = static_cast<int>(r) + 1;
       p->history.assign(historySize, 0);
     } else if (static_cast<int>(r) + 1 < p->shared) {
       p->shared = static_cast<int>(r) + 1;
     }
-    c.mark = nullptr;
   }
 }
 
@@ -386,7 +395,58 @@ void ConeBySearch(BuildState& s, uint32_t r) {
   std::sort(s.cone.begin(), s.cone.end());
 }
 
+// Root r's list, empty, with room for `count` steps and its start formula.
+std::vector<Step>& NewList(BuildState& s, uint32_t r, uint32_t count) {
+  std::vector<Step>& list = steps[r];
+  list.clear();
+  list.reserve(count);
+  s.listBase[r] = static_cast<uint32_t>(s.prevCells.size());
+  s.prevCells.resize(s.prevCells.size() + count, nullptr);
+  list.push_back(Step{formula_get_start_node(r, count), 0, static_cast<int>(r)});
+  return list;
+}
+
+// A root that one graph k alone reads, k's list built: the cone is the root
+// and k's cone, and every graph of it after k is dominated by k.  Pruning
+// then removes each one that is not an output; an output, which k's list
+// always holds, is marked with its formula there, unless that formula reads
+// k itself (a node formula of its single cone node), which it keeps.  So the
+// list is the root, k's own formula and the outputs of k's list, without a
+// walk over k's cone.  False when the root is not such a one.
+bool BuildFromReader(BuildState& s, uint32_t r) {
+  if (!readerShortcut || (s.flags & (BUILD_ESTIMATE | BUILD_KEEP_PREV | BUILD_NO_PRUNING))) return false;
+  const RefRange& rr = refsGrps[r];
+  if (rr.count == 0) return false;
+  uint32_t k = refs[rr.first].graph;
+  for (uint32_t i = rr.first + 1; i < rr.first + rr.count; ++i)
+    if (refs[i].graph != k) return false;
+  if (steps.empty() || steps[k].empty()) return false;
+  // k comes before every output; the outputs end its list.
+  const std::vector<Step>& from = steps[k];
+  size_t outputs = from.size();
+  while (outputs > 1 && IsOutputGraph(static_cast<uint32_t>(from[outputs - 1].member))) --outputs;
+  std::vector<Step>& list = NewList(s, r, static_cast<uint32_t>(2 + from.size() - outputs));
+  for (uint32_t i = rr.first; i < rr.first + rr.count; ++i) s.nodeStamp[refs[i].node] = r;
+  Formula* f = rr.count == 1 ? formula_get_node(k, refs[rr.first].node) : formula_get_graph(r, k, s.nodeStamp);
+  list.push_back(Step{f, 0, f->member});
+  for (size_t at = outputs; at < from.size(); ++at) {
+    uint32_t m = static_cast<uint32_t>(from[at].member);
+    f = from[at].formula;
+    if (f->source != static_cast<int>(k)) {
+      ConeGraph& c = s.graph[m];
+      c.dominator = k;
+      c.mark = f;
+      c.markCell = s.listBase[k] + static_cast<uint32_t>(at);
+      f = UseMark(s, m);
+    }
+    list.push_back(Step{f, 0, f->member});
+  }
+  SetLastUses(s, list);
+  return true;
+}
+
 void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
+  if (BuildFromReader(s, r)) return;
   unsigned flags = s.flags;
   const bool est = flags & BUILD_ESTIMATE;
   const bool keepPrev = flags & BUILD_KEEP_PREV;
@@ -516,24 +576,14 @@ void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
     markUsed(s, r);
     return;
   }
-  std::vector<Step>& list = steps[r];
-  list.clear();
-  list.reserve(count);
-  s.listBase[r] = static_cast<uint32_t>(s.prevCells.size());
-  s.prevCells.resize(s.prevCells.size() + count, nullptr);
-  list.push_back(Step{formula_get_start_node(r, count), 0, static_cast<int>(r)});
+  std::vector<Step>& list = NewList(s, r, count);
   for (size_t i = 1; i < s.cone.size(); ++i) {
     uint32_t m = s.cone[i];
     ConeGraph& c = s.graph[m];
     if (c.removed) continue;
     Formula* f;
     if (c.mark != nullptr) {
-      f = formula_get_prev_node(s, m, c.dominator);
-      if (f->prev == nullptr && c.mark != f) {
-        f->prev = c.mark;
-        f->prevMember = c.mark->member;
-      }
-      c.mark = nullptr;
+      f = UseMark(s, m);
     } else if (c.single != NONE) {
       f = formula_get_node(m, c.single);
     } else {

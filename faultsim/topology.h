@@ -84,6 +84,11 @@ enum : unsigned {
 // the same cone.
 extern bool coneSweep;
 
+// True (the default) builds the list of a root that only one graph reads
+// from that graph's list; false walks its cone like any other root's.  Both
+// give the same lists and formulas.
+extern bool readerShortcut;
+
 // Number of internal (non-output) graphs: the roots.
 uint32_t InternalGraphs();
 
