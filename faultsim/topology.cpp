@@ -428,7 +428,7 @@ bool BuildFromReader(BuildState& s, uint32_t r) {
   std::vector<Step>& list = NewList(s, r, static_cast<uint32_t>(2 + from.size() - outputs));
   for (uint32_t i = rr.first; i < rr.first + rr.count; ++i) s.nodeStamp[refs[i].node] = r;
   Formula* f = rr.count == 1 ? formula_get_node(k, refs[rr.first].node) : formula_get_graph(r, k, s.nodeStamp);
-  list.push_back(Step{f, 0, f->member});
+  list.push_back(Step{f, 0, static_cast<int>(k)});
   for (size_t at = outputs; at < from.size(); ++at) {
     uint32_t m = static_cast<uint32_t>(from[at].member);
     f = from[at].formula;
@@ -439,10 +439,58 @@ bool BuildFromReader(BuildState& s, uint32_t r) {
       c.markCell = s.listBase[k] + static_cast<uint32_t>(at);
       f = UseMark(s, m);
     }
-    list.push_back(Step{f, 0, f->member});
+    list.push_back(Step{f, 0, static_cast<int>(m)});
   }
   SetLastUses(s, list);
   return true;
+}
+
+// Prunes cone graph g, all graphs after it done: true when it is removed, as
+// its change follows from its dominating graph's; else it may be marked with
+// the formula it has at that graph.
+bool Pruned(BuildState& s, uint32_t g) {
+  const bool est = s.flags & BUILD_ESTIMATE;
+  const bool keepPrev = s.flags & BUILD_KEEP_PREV;
+  ConeGraph& c = s.graph[g];
+  uint32_t d = c.dominator;
+  if (d == 0) return false;
+  bool haveList = !steps.empty() && !steps[d].empty();
+  if (topologyAllocated && !haveList && !keepPrev) {
+    c.dominator = 0;  // computed for this root, so no graph below relies on d for it
+    return false;
+  }
+  if (!IsOutputGraph(g)) {
+    bool all = true;
+    const RefRange& rr = refsGrps[g];
+    for (uint32_t j = rr.first; j < rr.first + rr.count && all; ++j) all = s.graph[refs[j].graph].dominator == d;
+    if (all) {
+      c.removed = true;
+      return true;
+    }
+  }
+  if (est) {
+    c.marked = true;
+    return false;
+  }
+  Formula* f = nullptr;
+  uint32_t cell = NONE;
+  if (keepPrev && !haveList) {
+    f = formula_find_prev(g, d);
+  } else if (haveList) {
+    size_t at = binary_search(d, g);
+    if (at != 0) {
+      f = steps[d][at].formula;
+      cell = s.listBase[d] + static_cast<uint32_t>(at);
+    }
+    if (f != nullptr && f->source == static_cast<int>(d)) f = nullptr;
+  }
+  if (f != nullptr) {
+    c.mark = f;
+    c.markCell = cell;
+  } else {
+    c.dominator = 0;
+  }
+  return false;
 }
 
 void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
@@ -522,51 +570,19 @@ void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
       bits[wi] = 0;
     }
   }
-  // Pruning: graphs whose change follows from a dominating graph.
+  // Pruning: graphs whose change follows from a dominating graph.  The kept
+  // ones move to the top of the cone as they are met, so the cone ends as the
+  // root and its kept graphs, ascending.
   if (!(flags & BUILD_NO_PRUNING)) {
+    size_t top = s.cone.size();
     for (size_t i = s.cone.size(); i-- > 1;) {
       uint32_t g = s.cone[i];
-      ConeGraph& c = s.graph[g];
-      uint32_t d = c.dominator;
-      if (d == 0) continue;
-      bool haveList = !steps.empty() && !steps[d].empty();
-      if (topologyAllocated && !haveList && !keepPrev) {
-        c.dominator = 0;  // computed for this root, so no graph below relies on d for it
-        continue;
-      }
-      if (!IsOutputGraph(g)) {
-        bool all = true;
-        const RefRange& rr = refsGrps[g];
-        for (uint32_t j = rr.first; j < rr.first + rr.count && all; ++j) all = s.graph[refs[j].graph].dominator == d;
-        if (all) {
-          c.removed = true;
-          --count;
-          continue;
-        }
-      }
-      if (est) {
-        c.marked = true;
-        continue;
-      }
-      Formula* f = nullptr;
-      uint32_t cell = NONE;
-      if (keepPrev && !haveList) {
-        f = formula_find_prev(g, d);
-      } else if (haveList) {
-        size_t at = binary_search(d, g);
-        if (at != 0) {
-          f = steps[d][at].formula;
-          cell = s.listBase[d] + static_cast<uint32_t>(at);
-        }
-        if (f != nullptr && f->source == static_cast<int>(d)) f = nullptr;
-      }
-      if (f != nullptr) {
-        c.mark = f;
-        c.markCell = cell;
-      } else {
-        c.dominator = 0;
-      }
+      if (Pruned(s, g))
+        --count;
+      else
+        s.cone[--top] = g;
     }
+    s.cone.erase(s.cone.begin() + 1, s.cone.begin() + static_cast<std::ptrdiff_t>(top));
   }
   if (est) {
     estimation[r] = estimate(s.cone, s.graph);
@@ -589,7 +605,7 @@ void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
     } else {
       f = formula_get_graph(r, m, s.nodeStamp);
     }
-    list.push_back(Step{f, 0, f->member});
+    list.push_back(Step{f, 0, static_cast<int>(m)});  // f's member, without reading f
   }
   SetLastUses(s, list);
 }
