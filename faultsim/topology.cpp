@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <deque>
 #include <memory>
 
 #include "messages.h"
@@ -223,7 +224,7 @@ struct BuildState {
   // step's position.  Lists of earlier calls are gone, and a previous result
   // kept from one is found in the table.
   std::vector<uint32_t> listBase;    // per root: its first cell
-  std::vector<Formula*> prevCells;
+  std::deque<Formula*> prevCells;    // grows without copying into fresh memory
 };
 
 // Position of member m in d's list, or 0 when it is not there.
