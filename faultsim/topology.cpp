@@ -28,9 +28,11 @@ namespace {
 
 const uint32_t NONE = 0xffffffffu;
 
-// The previous results by member and dominating graph, beside the lists in
-// `prevs`, which keep their order: an open-addressing table with linear
-// probing (key 0 marks a free entry; no key is 0, as no member is graph 0).
+// The previous results kept for later slices (BUILD_KEEP_PREV) by member and
+// dominating graph, beside the lists in `prevs`, which keep their order: an
+// open-addressing table with linear probing (key 0 marks a free entry; no
+// key is 0, as no member is graph 0).  Within one build a result is found
+// beside its step instead (BuildState::prevCells).
 struct PrevEntry {
   uint64_t key;
   Formula* formula;
