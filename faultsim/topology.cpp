@@ -398,6 +398,15 @@ void ConeBySearch(BuildState& s, uint32_t r) {
   std::sort(s.cone.begin(), s.cone.end());
 }
 
+// Appends a step field by field: a step made first and then copied into the
+// list is read back wider than it was written, which stalls every append.
+void AddStep(std::vector<Step>& list, Formula* f, uint32_t member) {
+  Step& st = list.emplace_back();
+  st.formula = f;
+  st.lastUse = 0;
+  st.member = static_cast<int>(member);
+}
+
 // Root r's list, empty, with room for `count` steps and its start formula.
 std::vector<Step>& NewList(BuildState& s, uint32_t r, uint32_t count) {
   std::vector<Step>& list = steps[r];
@@ -405,7 +414,7 @@ std::vector<Step>& NewList(BuildState& s, uint32_t r, uint32_t count) {
   list.reserve(count);
   s.listBase[r] = static_cast<uint32_t>(s.prevCells.size());
   s.prevCells.resize(s.prevCells.size() + count, nullptr);
-  list.push_back(Step{formula_get_start_node(r, count), 0, static_cast<int>(r)});
+  AddStep(list, formula_get_start_node(r, count), r);
   return list;
 }
 
@@ -431,7 +440,7 @@ bool BuildFromReader(BuildState& s, uint32_t r) {
   std::vector<Step>& list = NewList(s, r, static_cast<uint32_t>(2 + from.size() - outputs));
   for (uint32_t i = rr.first; i < rr.first + rr.count; ++i) s.nodeStamp[refs[i].node] = r;
   Formula* f = rr.count == 1 ? formula_get_node(k, refs[rr.first].node) : formula_get_graph(r, k, s.nodeStamp);
-  list.push_back(Step{f, 0, static_cast<int>(k)});
+  AddStep(list, f, k);
   for (size_t at = outputs; at < from.size(); ++at) {
     uint32_t m = static_cast<uint32_t>(from[at].member);
     f = from[at].formula;
@@ -442,7 +451,7 @@ bool BuildFromReader(BuildState& s, uint32_t r) {
       c.markCell = s.listBase[k] + static_cast<uint32_t>(at);
       f = UseMark(s, m);
     }
-    list.push_back(Step{f, 0, static_cast<int>(m)});
+    AddStep(list, f, m);
   }
   SetLastUses(s, list);
   return true;
@@ -608,7 +617,7 @@ void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
     } else {
       f = formula_get_graph(r, m, s.nodeStamp);
     }
-    list.push_back(Step{f, 0, static_cast<int>(m)});  // f's member, without reading f
+    AddStep(list, f, m);  // f's member, without reading f
   }
   SetLastUses(s, list);
 }
