@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <deque>
 #include <memory>
 
 #include "messages.h"
@@ -21,14 +22,17 @@ uint32_t historySize = 0;
 std::vector<uint32_t> estimation;
 bool topologyAllocated = false;
 bool coneSweep = true;
+bool readerShortcut = true;
 
 namespace {
 
 const uint32_t NONE = 0xffffffffu;
 
-// The previous results by member and dominating graph, beside the lists in
-// `prevs`, which keep their order: an open-addressing table with linear
-// probing (key 0 marks a free entry; no key is 0, as no member is graph 0).
+// The previous results kept for later slices (BUILD_KEEP_PREV) by member and
+// dominating graph, beside the lists in `prevs`, which keep their order: an
+// open-addressing table with linear probing (key 0 marks a free entry; no
+// key is 0, as no member is graph 0).  Within one build a result is found
+// beside its step instead (BuildState::prevCells).
 struct PrevEntry {
   uint64_t key;
   Formula* formula;
@@ -212,41 +216,46 @@ namespace {
 // Per-call working state of the build.
 struct BuildState {
   unsigned flags;
-  std::vector<uint32_t> rootStamp;   // per graph
-  std::vector<uint32_t> nodeStamp;   // per node
-  std::vector<uint32_t> single;      // per graph: its single reading node, or NONE
-  std::vector<Formula*> mark;        // per graph: the formula it is marked with
-  std::vector<unsigned char> marked; // per graph: marked (estimate mode has no formula)
-  std::vector<uint32_t> dominator;   // per graph: 0 none, GrpCount several
-  std::vector<unsigned char> removed;
+  std::vector<ConeGraph> graph;      // per graph, in one place for the cone walk
+  std::vector<uint32_t> nodeStamp;   // per node: the last root whose cone reads it
   std::vector<uint64_t> coneBits;    // per graph a bit: in the cone being collected
   std::vector<uint32_t> cone;        // the root's cone, ascending
   std::vector<uint32_t> listPos;     // per graph: its position in the list being built
+  // The previous result of member m at dominating graph d, for the lists of
+  // this call, is kept beside m's step in d's list: cell listBase[d] + the
+  // step's position.  Lists of earlier calls are gone, and a previous result
+  // kept from one is found in the table.
+  std::vector<uint32_t> listBase;    // per root: its first cell
+  std::deque<Formula*> prevCells;    // grows without copying into fresh memory
 };
 
-Formula* binary_search(uint32_t d, uint32_t m) {
+// Position of member m in d's list, or 0 when it is not there.
+size_t binary_search(uint32_t d, uint32_t m) {
   const std::vector<Step>& list = steps[d];
-  if (list.empty()) return nullptr;
+  if (list.empty()) return 0;
   size_t lo = 1, hi = static_cast<size_t>(list[0].formula->usage);
   if (hi > list.size()) hi = list.size();
   while (lo < hi) {
     size_t mid = lo + (hi - lo) / 2;
     int mm = list[mid].member;
-    if (mm == static_cast<int>(m)) return list[mid].formula;
+    if (mm == static_cast<int>(m)) return mid;
     if (mm < static_cast<int>(m))
       lo = mid + 1;
     else
       hi = mid;
   }
-  return nullptr;
+  return 0;
 }
 
 Formula* formula_find_prev(uint32_t m, uint32_t d) {
   return FindPrev(PrevKey(m, d));
 }
 
-Formula* formula_get_prev_node(uint32_t m, uint32_t d) {
-  Formula* f = formula_find_prev(m, d);
+// The previous result for marked graph m at its dominating graph d.  Only
+// a kept result needs the table again, to be found by a later slice.
+Formula* formula_get_prev_node(BuildState& s, uint32_t m, uint32_t d) {
+  uint32_t cell = s.graph[m].markCell;
+  Formula* f = cell == NONE ? s.graph[m].mark : s.prevCells[cell];
   if (f != nullptr) {
     ++f->usage;
     return f;
@@ -259,7 +268,8 @@ Formula* formula_get_prev_node(uint32_t m, uint32_t d) {
   f->index = static_cast<int>(d);
   f->next = prevs[d];
   prevs[d] = f;
-  InsertPrev(PrevKey(m, d), f);
+  s.prevCells[cell] = f;
+  if (s.flags & BUILD_KEEP_PREV) InsertPrev(PrevKey(m, d), f);
   return f;
 }
 
@@ -314,24 +324,33 @@ Formula* formula_get_graph(uint32_t r, uint32_t m, const std::vector<uint32_t>& 
   return f;
 }
 
+// The previous result that stands for marked graph m, linked to the formula
+// m was marked with; the mark is used up.
+Formula* UseMark(BuildState& s, uint32_t m) {
+  ConeGraph& c = s.graph[m];
+  Formula* p = formula_get_prev_node(s, m, c.dominator);
+  if (p->prev == nullptr && c.mark != p) {
+    p->prev = c.mark;
+    p->prevMember = c.mark->member;
+  }
+  c.mark = nullptr;
+  return p;
+}
+
 // A root below the slice: the previous results it will read get a history
 // and remember the lowest root that needs them.
 void markUsed(BuildState& s, uint32_t r) {
   for (size_t i = 1; i < s.cone.size(); ++i) {
     uint32_t m = s.cone[i];
-    if (s.removed[m] || s.mark[m] == nullptr) continue;
-    Formula* p = formula_get_prev_node(m, s.dominator[m]);
-    if (p->prev == nullptr && s.mark[m] != p) {
-      p->prev = s.mark[m];
-      p->prevMember = s.mark[m]->member;
-    }
+    ConeGraph& c = s.graph[m];
+    if (c.removed || c.mark == nullptr) continue;
+    Formula* p = UseMark(s, m);
     if (p->shared == 0) {
       p->shared = static_cast<int>(r) + 1;
       p->history.assign(historySize, 0);
     } else if (static_cast<int>(r) + 1 < p->shared) {
       p->shared = static_cast<int>(r) + 1;
     }
-    s.mark[m] = nullptr;
   }
 }
 
@@ -379,7 +398,115 @@ void ConeBySearch(BuildState& s, uint32_t r) {
   std::sort(s.cone.begin(), s.cone.end());
 }
 
+// Appends a step field by field: a step made first and then copied into the
+// list is read back wider than it was written, which stalls every append.
+void AddStep(std::vector<Step>& list, Formula* f, uint32_t member) {
+  Step& st = list.emplace_back();
+  st.formula = f;
+  st.lastUse = 0;
+  st.member = static_cast<int>(member);
+}
+
+// Root r's list, empty, with room for `count` steps and its start formula.
+std::vector<Step>& NewList(BuildState& s, uint32_t r, uint32_t count) {
+  std::vector<Step>& list = steps[r];
+  list.clear();
+  list.reserve(count);
+  s.listBase[r] = static_cast<uint32_t>(s.prevCells.size());
+  s.prevCells.resize(s.prevCells.size() + count, nullptr);
+  AddStep(list, formula_get_start_node(r, count), r);
+  return list;
+}
+
+// A root that one graph k alone reads, k's list built: the cone is the root
+// and k's cone, and every graph of it after k is dominated by k.  Pruning
+// then removes each one that is not an output; an output, which k's list
+// always holds, is marked with its formula there, unless that formula reads
+// k itself (a node formula of its single cone node), which it keeps.  So the
+// list is the root, k's own formula and the outputs of k's list, without a
+// walk over k's cone.  False when the root is not such a one.
+bool BuildFromReader(BuildState& s, uint32_t r) {
+  if (!readerShortcut || (s.flags & (BUILD_ESTIMATE | BUILD_KEEP_PREV | BUILD_NO_PRUNING))) return false;
+  const RefRange& rr = refsGrps[r];
+  if (rr.count == 0) return false;
+  uint32_t k = refs[rr.first].graph;
+  for (uint32_t i = rr.first + 1; i < rr.first + rr.count; ++i)
+    if (refs[i].graph != k) return false;
+  if (steps.empty() || steps[k].empty()) return false;
+  // k comes before every output; the outputs end its list.
+  const std::vector<Step>& from = steps[k];
+  size_t outputs = from.size();
+  while (outputs > 1 && IsOutputGraph(static_cast<uint32_t>(from[outputs - 1].member))) --outputs;
+  std::vector<Step>& list = NewList(s, r, static_cast<uint32_t>(2 + from.size() - outputs));
+  for (uint32_t i = rr.first; i < rr.first + rr.count; ++i) s.nodeStamp[refs[i].node] = r;
+  Formula* f = rr.count == 1 ? formula_get_node(k, refs[rr.first].node) : formula_get_graph(r, k, s.nodeStamp);
+  AddStep(list, f, k);
+  for (size_t at = outputs; at < from.size(); ++at) {
+    uint32_t m = static_cast<uint32_t>(from[at].member);
+    f = from[at].formula;
+    if (f->source != static_cast<int>(k)) {
+      ConeGraph& c = s.graph[m];
+      c.dominator = k;
+      c.mark = f;
+      c.markCell = s.listBase[k] + static_cast<uint32_t>(at);
+      f = UseMark(s, m);
+    }
+    AddStep(list, f, m);
+  }
+  SetLastUses(s, list);
+  return true;
+}
+
+// Prunes cone graph g, all graphs after it done: true when it is removed, as
+// its change follows from its dominating graph's; else it may be marked with
+// the formula it has at that graph.
+bool Pruned(BuildState& s, uint32_t g) {
+  const bool est = s.flags & BUILD_ESTIMATE;
+  const bool keepPrev = s.flags & BUILD_KEEP_PREV;
+  ConeGraph& c = s.graph[g];
+  uint32_t d = c.dominator;
+  if (d == 0) return false;
+  bool haveList = !steps.empty() && !steps[d].empty();
+  if (topologyAllocated && !haveList && !keepPrev) {
+    c.dominator = 0;  // computed for this root, so no graph below relies on d for it
+    return false;
+  }
+  if (!IsOutputGraph(g)) {
+    bool all = true;
+    const RefRange& rr = refsGrps[g];
+    for (uint32_t j = rr.first; j < rr.first + rr.count && all; ++j) all = s.graph[refs[j].graph].dominator == d;
+    if (all) {
+      c.removed = true;
+      return true;
+    }
+  }
+  if (est) {
+    c.marked = true;
+    return false;
+  }
+  Formula* f = nullptr;
+  uint32_t cell = NONE;
+  if (keepPrev && !haveList) {
+    f = formula_find_prev(g, d);
+  } else if (haveList) {
+    size_t at = binary_search(d, g);
+    if (at != 0) {
+      f = steps[d][at].formula;
+      cell = s.listBase[d] + static_cast<uint32_t>(at);
+    }
+    if (f != nullptr && f->source == static_cast<int>(d)) f = nullptr;
+  }
+  if (f != nullptr) {
+    c.mark = f;
+    c.markCell = cell;
+  } else {
+    c.dominator = 0;
+  }
+  return false;
+}
+
 void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
+  if (BuildFromReader(s, r)) return;
   unsigned flags = s.flags;
   const bool est = flags & BUILD_ESTIMATE;
   const bool keepPrev = flags & BUILD_KEEP_PREV;
@@ -391,24 +518,25 @@ void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
   auto enter = [&](uint32_t g) {  // g's dominator is final: reset its marks
     s.cone.push_back(g);
     ++count;
-    s.removed[g] = 0;
-    s.mark[g] = nullptr;
-    s.marked[g] = 0;
-    if (g == r) s.dominator[g] = 0;
-    if (s.dominator[g] >= GrpCount) s.dominator[g] = 0;
-    return s.dominator[g] ? s.dominator[g] : g;
+    ConeGraph& c = s.graph[g];
+    c.removed = false;
+    c.mark = nullptr;
+    c.marked = false;
+    if (g == r || c.dominator >= GrpCount) c.dominator = 0;
+    return c.dominator ? c.dominator : g;
   };
   auto reader = [&](uint32_t g, uint32_t dom, const GraphRef& ref) {
     uint32_t k = ref.graph, n = ref.node;
-    if (s.rootStamp[k] != r) {
-      s.rootStamp[k] = r;
-      s.dominator[k] = 0;
-      s.single[k] = n;
+    ConeGraph& c = s.graph[k];
+    if (c.stamp != r) {
+      c.stamp = r;
+      c.dominator = 0;
+      c.single = n;
     } else {
-      s.single[k] = NONE;
+      c.single = NONE;
     }
     s.nodeStamp[n] = r;
-    uint32_t& dk = s.dominator[k];
+    uint32_t& dk = c.dominator;
     if (g == r)
       dk = GrpCount;
     else if (dk == 0)
@@ -454,73 +582,42 @@ void BuildRoot(BuildState& s, uint32_t r, uint32_t first) {
       bits[wi] = 0;
     }
   }
-  // Pruning: graphs whose change follows from a dominating graph.
+  // Pruning: graphs whose change follows from a dominating graph.  The kept
+  // ones move to the top of the cone as they are met, so the cone ends as the
+  // root and its kept graphs, ascending.
   if (!(flags & BUILD_NO_PRUNING)) {
+    size_t top = s.cone.size();
     for (size_t i = s.cone.size(); i-- > 1;) {
       uint32_t g = s.cone[i];
-      uint32_t d = s.dominator[g];
-      if (d == 0) continue;
-      bool haveList = !steps.empty() && !steps[d].empty();
-      if (topologyAllocated && !haveList && !keepPrev) {
-        s.dominator[g] = 0;  // computed for this root, so no graph below relies on d for it
-        continue;
-      }
-      if (!IsOutputGraph(g)) {
-        bool all = true;
-        const RefRange& rr = refsGrps[g];
-        for (uint32_t j = rr.first; j < rr.first + rr.count && all; ++j) all = s.dominator[refs[j].graph] == d;
-        if (all) {
-          s.removed[g] = 1;
-          --count;
-          continue;
-        }
-      }
-      if (est) {
-        s.marked[g] = 1;
-        continue;
-      }
-      Formula* f = nullptr;
-      if (keepPrev && !haveList) {
-        f = formula_find_prev(g, d);
-      } else if (haveList) {
-        f = binary_search(d, g);
-        if (f != nullptr && f->source == static_cast<int>(d)) f = nullptr;
-      }
-      if (f != nullptr)
-        s.mark[g] = f;
+      if (Pruned(s, g))
+        --count;
       else
-        s.dominator[g] = 0;
+        s.cone[--top] = g;
     }
+    s.cone.erase(s.cone.begin() + 1, s.cone.begin() + static_cast<std::ptrdiff_t>(top));
   }
   if (est) {
-    estimation[r] = estimate(s.cone, s.removed, s.single, s.marked);
+    estimation[r] = estimate(s.cone, s.graph);
     return;
   }
   if (keepPrev && r < first) {
     markUsed(s, r);
     return;
   }
-  std::vector<Step>& list = steps[r];
-  list.clear();
-  list.reserve(count);
-  list.push_back(Step{formula_get_start_node(r, count), 0, static_cast<int>(r)});
+  std::vector<Step>& list = NewList(s, r, count);
   for (size_t i = 1; i < s.cone.size(); ++i) {
     uint32_t m = s.cone[i];
-    if (s.removed[m]) continue;
+    ConeGraph& c = s.graph[m];
+    if (c.removed) continue;
     Formula* f;
-    if (s.mark[m] != nullptr) {
-      f = formula_get_prev_node(m, s.dominator[m]);
-      if (f->prev == nullptr && s.mark[m] != f) {
-        f->prev = s.mark[m];
-        f->prevMember = s.mark[m]->member;
-      }
-      s.mark[m] = nullptr;
-    } else if (s.single[m] != NONE) {
-      f = formula_get_node(m, s.single[m]);
+    if (c.mark != nullptr) {
+      f = UseMark(s, m);
+    } else if (c.single != NONE) {
+      f = formula_get_node(m, c.single);
     } else {
       f = formula_get_graph(r, m, s.nodeStamp);
     }
-    list.push_back(Step{f, 0, f->member});
+    AddStep(list, f, m);  // f's member, without reading f
   }
   SetLastUses(s, list);
 }
@@ -540,15 +637,11 @@ void topology_build_ext(unsigned flags, uint32_t first, uint32_t last, uint32_t 
   }
   BuildState s;
   s.flags = flags;
-  s.rootStamp.assign(GrpCount, NONE);
+  s.graph.assign(GrpCount, ConeGraph{});
   s.nodeStamp.assign(NodCount, NONE);
-  s.single.assign(GrpCount, NONE);
-  s.mark.assign(GrpCount, nullptr);
-  s.marked.assign(GrpCount, 0);
-  s.dominator.assign(GrpCount, 0);
-  s.removed.assign(GrpCount, 0);
   s.coneBits.assign(GrpCount / 64 + 1, 0);
   s.listPos.assign(GrpCount, 0);
+  s.listBase.assign(GrpCount, NONE);
   for (uint32_t r = last + 1; r-- > low;) {
     if (r % 32768 == 32767)
       TextOut(Format(" %.2f%%", static_cast<double>(100 - static_cast<uint64_t>(r) * 100 / internal)));

@@ -133,16 +133,15 @@ std::string topology_stats() {
 
 void topology_print_stats(FILE* file) { fputs(topology_stats().c_str(), file); }
 
-uint32_t estimate(const std::vector<uint32_t>& cone, const std::vector<unsigned char>& removed,
-                  const std::vector<uint32_t>& single, std::vector<unsigned char>& marked) {
+uint32_t estimate(const std::vector<uint32_t>& cone, const std::vector<ConeGraph>& graphs) {
   uint64_t bytes = 0;
   for (size_t i = 1; i < cone.size(); ++i) {
     uint32_t g = cone[i];
-    if (removed[g]) continue;
-    if (marked[g]) {
+    const ConeGraph& c = graphs[g];
+    if (c.removed) continue;
+    if (c.marked) {
       bytes += 72;
-      marked[g] = 0;
-    } else if (single[g] != 0xffffffffu) {
+    } else if (c.single != 0xffffffffu) {
       bytes += 8;
     } else {
       bytes += 72 + 4ull * Grps[g].g_len;

@@ -14,9 +14,8 @@ std::string topology_stats();
 void topology_print_stats(FILE* file);
 
 // Bytes for one root's formulas: the kept cone graphs after the root
-// (marked ones become previous results; their marks are cleared).
-uint32_t estimate(const std::vector<uint32_t>& cone, const std::vector<unsigned char>& removed,
-                  const std::vector<uint32_t>& single, std::vector<unsigned char>& marked);
+// (marked ones become previous results).
+uint32_t estimate(const std::vector<uint32_t>& cone, const std::vector<ConeGraph>& graphs);
 
 // Fills bounds[0 .. n] from the estimated memory of every root.  On a model
 // of at least n internal graphs the bounds rise strictly from 0 to their

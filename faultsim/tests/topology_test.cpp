@@ -1,4 +1,5 @@
-// The cone sweep of the topology build against the depth-first search on
+// The cone sweep of the topology build against the depth-first search, and
+// the build of a root from its only reader's list against the walk, on
 // random models: the same formulas file and statistics, whole, sliced and
 // with the kept previous results.
 #include <gtest/gtest.h>
@@ -65,6 +66,38 @@ TEST(TopologyBuild, ConeSweepMatchesSearch) {
       std::string sweep = Printed(run.slices, run.flags);
       ASSERT_EQ(sweep, search) << "trial " << trial << " slices " << run.slices;
     }
+  }
+  verbose_mode = 0;
+}
+
+// A root that one graph alone reads, built from that graph's list, against
+// the walk over its cone: on random models (one-node graphs, as at gate
+// level, make many such roots) and full-scan s27 and s298, whole and sliced.
+TEST(TopologyBuild, ReaderShortcutMatchesWalk) {
+  verbose_mode = 1;
+  std::mt19937 rng(2718);
+  auto compare = [](const std::string& what) {
+    const uint32_t slices[] = {0, 2, 5};
+    for (uint32_t n : slices) {
+      if (n > GrpCount - OutCount) continue;
+      unsigned flags = n ? static_cast<unsigned>(BUILD_SLICE) : 0u;
+      readerShortcut = false;
+      std::string walk = Printed(n, flags);
+      readerShortcut = true;
+      std::string shortcut = Printed(n, flags);
+      ASSERT_EQ(shortcut, walk) << what << " slices " << n;
+    }
+  };
+  for (int trial = 0; trial < 120; ++trial) {
+    auto pick = [&](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
+    RandomModelShape shape{2 + pick(6), pick(2), 8 + pick(150), 1 + pick(8), 1 + (trial % 2 ? pick(4) : 0)};
+    MakeRandomModel(rng, shape);
+    compare("trial " + std::to_string(trial));
+  }
+  for (const char* name : {"s27fs.agm", "s298fs.agm", "rand200.agm"}) {
+    read_ag(std::string(TEST_DATA_DIR) + "/" + name);
+    compare(name);
+    free_ag();
   }
   verbose_mode = 0;
 }
