@@ -65,6 +65,22 @@ uint32_t TakeDue() {
   return g;
 }
 
+// Graph k's faulty value differs from the good one in the lanes `diff`: it
+// is kept for this frame and its readers are due, in this frame or, behind
+// a flip-flop, in the next.
+inline void Spread(uint32_t k, uint32_t col, uint64_t diff, uint64_t rv, uint64_t rx, uint64_t gv, uint64_t gx) {
+  cur[col] = {frameStamp, (rv & diff) | (gv & ~diff), (rx & diff) | (gx & ~diff)};
+  const bool delayed = Vars[col].v_flags & VF_DELAYED;
+  for (uint32_t r : nextgrps[k]) {
+    if (!delayed) {
+      SetDue(r);
+    } else if (nextMark[r] != frameStamp) {
+      nextMark[r] = frameStamp;
+      nextList.push_back(r);
+    }
+  }
+}
+
 // The fault-parallel form's own node table and walk arrays (node indices,
 // not slots, as successors).
 struct WordNode {
@@ -211,16 +227,7 @@ void RunFrames(const std::vector<uint32_t>& sites, uint64_t active, GoodAt goodA
       const uint64_t diff = ((rv ^ gv) | (rx ^ gx)) & active;
       if (diff == 0) continue;
       if (k < internal) {
-        cur[col] = {frameStamp, (rv & diff) | (gv & ~diff), (rx & diff) | (gx & ~diff)};
-        const bool delayed = Vars[col].v_flags & VF_DELAYED;
-        for (uint32_t r : nextgrps[k]) {
-          if (!delayed) {
-            SetDue(r);
-          } else if (nextMark[r] != frameStamp) {
-            nextMark[r] = frameStamp;
-            nextList.push_back(r);
-          }
-        }
+        Spread(k, col, diff, rv, rx, gv, gx);
         continue;
       }
       const uint64_t det = diff & ~rx & ~gx;
@@ -370,16 +377,7 @@ uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count) {
       const uint64_t diff = ((rv ^ gv) | (rx ^ gx)) & active;
       if (diff == 0) continue;
       if (k < internal) {
-        cur[col] = {frameStamp, (rv & diff) | (gv & ~diff), (rx & diff) | (gx & ~diff)};
-        const bool delayed = Vars[col].v_flags & VF_DELAYED;
-        for (uint32_t r : nextgrps[k]) {
-          if (!delayed) {
-            SetDue(r);
-          } else if (nextMark[r] != frameStamp) {
-            nextMark[r] = frameStamp;
-            nextList.push_back(r);
-          }
-        }
+        Spread(k, col, diff, rv, rx, gv, gx);
         continue;
       }
       const uint64_t det = diff & ~rx & ~gx;
