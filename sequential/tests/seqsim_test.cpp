@@ -329,6 +329,27 @@ void ExpectFastEqualsPlain(std::mt19937& rng, uint32_t length, uint32_t x_share,
   }
 }
 
+// A random model of three flip-flops among its graphs, one node in `reread`
+// reading any graph; a node that would read a later undelayed graph (which
+// leaves the lane methods) reads an input instead.
+void MakeLaneModel(std::mt19937& rng, uint32_t inputs, uint32_t graphs, uint32_t reread) {
+  SsbddShape shape;
+  shape.inputs = inputs;
+  shape.graphs = graphs;
+  shape.outputs = 3;
+  shape.max_leaves = 6;
+  MakeSsbddModel(rng, shape);
+  for (int f = 0; f < 3; ++f) Vars[GraphVar(rng() % (GrpCount - OutCount))].v_flags |= VF_DELAYED;
+  for (NodRec& n : Nods)
+    if (rng() % reread == 0) n.n_var = GraphVar(rng() % (GrpCount - OutCount));
+  for (uint32_t g = 0; g < GrpCount; ++g)
+    for (uint32_t n = Grps[g].g_beg; n < Grps[g].g_beg + Grps[g].g_len; ++n) {
+      uint32_t v = Nods[n].n_var;
+      if (v >= InpCount + ConCount && !(Vars[v].v_flags & VF_DELAYED) && v - InpCount - ConCount >= g)
+        Nods[n].n_var = rng() % InpCount;
+    }
+}
+
 // A random model with no delayed graph variable (an input may be delayed).
 void MakeCombinationalModel(std::mt19937& rng, uint32_t graphs, uint32_t max_leaves) {
   SsbddShape shape;
@@ -407,23 +428,7 @@ TEST(Seqfaults, SequencesInARowMatchThePlainMethod) {
                             std::string(file) + " sequence " + std::to_string(sequence));
   }
   for (int model = 0; model < 8; ++model) {
-    SsbddShape shape;
-    shape.inputs = 3;
-    shape.graphs = 40;
-    shape.outputs = 3;
-    shape.max_leaves = 6;
-    MakeSsbddModel(rng, shape);
-    for (int f = 0; f < 3; ++f) Vars[GraphVar(rng() % (GrpCount - OutCount))].v_flags |= VF_DELAYED;
-    for (NodRec& n : Nods)
-      if (rng() % 5 == 0) n.n_var = GraphVar(rng() % (GrpCount - OutCount));
-    // A node reading a later undelayed graph would leave the fault-parallel
-    // method; such a node reads an input instead.
-    for (uint32_t g = 0; g < GrpCount; ++g)
-      for (uint32_t n = Grps[g].g_beg; n < Grps[g].g_beg + Grps[g].g_len; ++n) {
-        uint32_t v = Nods[n].n_var;
-        if (v >= InpCount + ConCount && !(Vars[v].v_flags & VF_DELAYED) && v - InpCount - ConCount >= g)
-          Nods[n].n_var = rng() % InpCount;
-      }
+    MakeLaneModel(rng, 3, 40, 5);
     for (int sequence = 0; sequence < 4; ++sequence)
       ExpectFastEqualsPlain(rng, 20 + 25 * sequence, sequence % 2 ? 0 : 6, false,
                             "model " + std::to_string(model) + " sequence " + std::to_string(sequence));
@@ -530,22 +535,7 @@ TEST(Seqbatch, SequencesTakenInTurnMatchPlainMethod) {
     }
   }
   for (int model = 0; model < 16; ++model) {
-    SsbddShape shape;
-    shape.inputs = 3 + model % 3;
-    shape.graphs = 20 + model;
-    shape.outputs = 3;
-    shape.max_leaves = 6;
-    MakeSsbddModel(rng, shape);
-    for (int f = 0; f < 3; ++f) Vars[GraphVar(rng() % (GrpCount - OutCount))].v_flags |= VF_DELAYED;
-    for (NodRec& n : Nods)
-      if (rng() % 4 == 0) n.n_var = GraphVar(rng() % (GrpCount - OutCount));
-    // A node reading a later undelayed graph would leave the lane methods.
-    for (uint32_t g = 0; g < GrpCount; ++g)
-      for (uint32_t n = Grps[g].g_beg; n < Grps[g].g_beg + Grps[g].g_len; ++n) {
-        uint32_t v = Nods[n].n_var;
-        if (v >= InpCount + ConCount && !(Vars[v].v_flags & VF_DELAYED) && v - InpCount - ConCount >= g)
-          Nods[n].n_var = rng() % InpCount;
-      }
+    MakeLaneModel(rng, 3 + model % 3, 20 + model, 4);
     ExpectBatchEqualsPlain(rng, 8 + 9 * (model % 5), counts[model % 5], model % 2 ? 6 : 0,
                            "model " + std::to_string(model));
   }
