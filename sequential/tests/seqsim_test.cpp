@@ -110,7 +110,6 @@ std::vector<uint32_t> DetectionFrames(const Rows& good, const Rows& bad) {
   return frames;
 }
 
-// Random inputs with about one value in `x_share` unknown.
 // Reads a model of tests/data without the progress lines.
 void ReadModel(const std::string& file) {
   verbose_mode = 1;
@@ -126,6 +125,18 @@ void AllocRows(uint32_t rows) {
   verbose_mode = 0;
 }
 
+// What the programs set up before their sequences: the model checked, its
+// untestable faults found and `length` rows allocated, without the progress
+// lines.
+void PrepareSequences(uint32_t length) {
+  CheckSequentialModel();
+  verbose_mode = 1;
+  untestables();
+  verbose_mode = 0;
+  AllocRows(length);
+}
+
+// Random inputs with about one value in `x_share` unknown.
 void FillInputs(std::mt19937& rng, uint32_t x_share) {
   for (uint32_t j = 0; j < vcount; ++j)
     for (uint32_t i = 0; i < InpCount; ++i)
@@ -158,12 +169,7 @@ void MakeSequentialModel(std::mt19937& rng) {
 
 // Everything the programs set up before a sequence, then one run.
 void SimulateRandomSequence(std::mt19937& rng, uint32_t length, uint32_t x_share, int nodrop) {
-  CheckSequentialModel();
-  verbose_mode = 1;
-  untestables();
-  vcount = length;
-  alloc_vec();
-  verbose_mode = 0;
+  PrepareSequences(length);
   FillInputs(rng, x_share);
   InitNextGraphs();
   alloc_m3simul();
@@ -296,12 +302,7 @@ RunResult RunOnce(const Rows& patterns, const std::vector<char>& start_marks, co
 // as with -infile.
 void ExpectFastEqualsPlain(std::mt19937& rng, uint32_t length, uint32_t x_share, bool combinational,
                            const std::string& what) {
-  CheckSequentialModel();
-  verbose_mode = 1;
-  untestables();
-  vcount = length;
-  alloc_vec();
-  verbose_mode = 0;
+  PrepareSequences(length);
   std::vector<uint32_t> excluded = untestableMas;
   FillInputs(rng, x_share);
   Rows patterns = Patterns();
@@ -464,12 +465,7 @@ void ExpectSameResult(const SequenceResult& got, const SequenceResult& want, con
 // taken back, as when the kept test is full.
 void ExpectBatchEqualsPlain(std::mt19937& rng, uint32_t length, uint32_t sequences, uint32_t x_share,
                             const std::string& what) {
-  CheckSequentialModel();
-  verbose_mode = 1;
-  untestables();
-  vcount = length;
-  alloc_vec();
-  verbose_mode = 0;
+  PrepareSequences(length);
   const std::vector<uint32_t> excluded = untestableMas;
   std::vector<char> marks(NodCount, 'X');
   for (uint32_t n = 0; n < NodCount; ++n)
