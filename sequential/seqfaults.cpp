@@ -201,9 +201,8 @@ void Evaluate(uint32_t k, const Good& good, uint64_t& rv, uint64_t& rx, const Fo
 // goodAt(j) gives frame j's good machine; detect(j, lanes, active) is told
 // of the lanes in which an output differs with both values binary and
 // returns the lanes that go on.
-template <typename GoodAt, typename SiteDue, typename Detect, typename Forcing>
-void RunFrames(const std::vector<uint32_t>& sites, uint64_t active, GoodAt goodAt, SiteDue siteDue,
-               Detect detect, const Forcing& forcing) {
+template <typename GoodAt, typename DueSites, typename Detect, typename Forcing>
+void RunFrames(uint64_t active, GoodAt goodAt, DueSites dueSites, Detect detect, const Forcing& forcing) {
   const uint32_t first = InpCount + ConCount;
   const uint32_t internal = GrpCount - OutCount;
   // Stamps left by the last run match no frame of this one.
@@ -213,8 +212,7 @@ void RunFrames(const std::vector<uint32_t>& sites, uint64_t active, GoodAt goodA
     ++frameStamp;
     cursor = static_cast<uint32_t>(due.size());
     const auto good = goodAt(j);
-    if (siteDue(good, active))
-      for (uint32_t g : sites) SetDue(g);
+    dueSites(good, active);
     for (uint32_t g : nextList) SetDue(g);
     nextList.clear();
     while (pending > 0) {
@@ -320,6 +318,223 @@ bool RowsAreThreeValued() {
 std::vector<Rail> laneRails;
 uint32_t railFrames = 0;
 
+// Per graph: 1 when the graph and every graph its value reaches, in this
+// frame or a later one, are monotone: their three-valued value can only
+// become more defined when their inputs do.  A faulty machine then stays
+// compatible with the good one (each value equal, or one of the two 'x')
+// until the fault's own graph gives a binary value opposite to a binary good
+// one; so a fault there is detected only in a lane where, in some frame,
+// the good value of its graph is binary and its node is not held on the
+// edge the fault forces.
+std::vector<uint8_t> monotoneCone;
+std::vector<uint8_t> monotoneGraph;  // the graph alone
+
+// Longer graphs are taken as not monotone (the check is quadratic).
+constexpr uint32_t kLongestChecked = 256;
+
+// The inputs of a graph, (variable, delayed) each, as rails over every
+// combination of their three values, one combination a lane.
+struct TableGood {
+  const std::vector<uint32_t>* slotOf;  // per 2 * variable + delayed: input or kNone
+  const Rail* rails;
+  void Read(uint32_t delayed, uint32_t var, uint64_t& v, uint64_t& x) const {
+    const Rail& r = rails[(*slotOf)[2 * var + delayed]];
+    v = r.v;
+    x = r.x;
+  }
+};
+
+constexpr uint32_t kNone = UINT32_MAX;
+// Graphs with more distinct inputs get no table (3^6 combinations).
+constexpr uint32_t kMostInputs = 6;
+
+// The three-valued function of a graph, with or without a fault, as a
+// table over every combination of its inputs (combination c: digit i of c
+// in base 3 is input i's value, 0, 1 or x): rails v and x of combinations
+// 64w .. 64w+63 at 2w and 2w + 1.
+class FunctionTables {
+ public:
+  FunctionTables() : slotOf_(2 * size_t(VarCount), kNone) {}
+  // False when the graph has more than `most` inputs.
+  bool Begin(uint32_t g, uint32_t most = kMostInputs) {
+    const GrpRec& gr = Grps[g];
+    for (uint32_t n = gr.g_beg; n < gr.g_beg + gr.g_len && inputs_.size() <= most; ++n) {
+      const uint32_t key = 2 * lnodes[n].var + lnodes[n].delayed;
+      if (slotOf_[key] == kNone) {
+        slotOf_[key] = static_cast<uint32_t>(inputs_.size());
+        inputs_.push_back(key);
+      }
+    }
+    if (inputs_.size() > most) return false;
+    combos_ = 1;
+    for (size_t i = 0; i < inputs_.size(); ++i) combos_ *= 3;
+    words_ = (combos_ + 63) / 64;
+    // Rails of input i in word w at w * inputs + i.
+    rails_.assign(size_t(words_) * inputs_.size(), Rail{0, 0});
+    for (uint32_t c = 0; c < combos_; ++c) {
+      uint32_t rest = c;
+      for (size_t i = 0; i < inputs_.size(); ++i, rest /= 3) {
+        Rail& r = rails_[(c >> 6) * inputs_.size() + i];
+        if (rest % 3 == 1) r.v |= uint64_t(1) << (c & 63);
+        if (rest % 3 == 2) r.x |= uint64_t(1) << (c & 63);
+      }
+    }
+    // No faulty value left by a run matches the stamps of these evaluations.
+    frameStamp += 2;
+    return true;
+  }
+  // With node `node` forced onto `edge` (kNone: the good function).
+  void Table(uint32_t g, std::vector<uint64_t>& t, uint32_t node = kNone, uint32_t edge = 0) {
+    if (node != kNone) {
+      forcedMask[node] = kAll;
+      forcedEdge[node] = edge ? kAll : 0;
+    }
+    t.assign(2 * size_t(words_), 0);
+    for (uint32_t w = 0; w < words_; ++w) {
+      const uint64_t lanes = w + 1 < words_ || combos_ % 64 == 0 ? kAll : (uint64_t(1) << (combos_ % 64)) - 1;
+      Evaluate(g, TableGood{&slotOf_, &rails_[size_t(w) * inputs_.size()]}, t[2 * w], t[2 * w + 1]);
+      t[2 * w] &= lanes;
+      t[2 * w + 1] &= lanes;
+    }
+    if (node != kNone) {
+      forcedMask[node] = 0;
+      forcedEdge[node] = 0;
+    }
+  }
+  // Whether the function of t only becomes more defined with its inputs:
+  // where it is binary, setting an 'x' input to 0 or 1 keeps the value.
+  bool Monotone(const std::vector<uint64_t>& t) const {
+    auto at = [&t](uint32_t c, uint32_t rail) { return (t[2 * (c >> 6) + rail] >> (c & 63)) & 1; };
+    for (uint32_t c = 0; c < combos_; ++c) {
+      if (at(c, 1)) continue;
+      uint32_t rest = c, weight = 1;
+      for (size_t i = 0; i < inputs_.size(); ++i, rest /= 3, weight *= 3) {
+        if (rest % 3 != 2) continue;
+        for (uint32_t d : {c - 2 * weight, c - weight})
+          if (at(d, 1) || at(d, 0) != at(c, 0)) return false;
+      }
+    }
+    return true;
+  }
+  void End() {
+    for (uint32_t key : inputs_) slotOf_[key] = kNone;
+    inputs_.clear();
+  }
+
+ private:
+  std::vector<uint32_t> slotOf_;
+  std::vector<uint32_t> inputs_;
+  std::vector<Rail> rails_;
+  uint32_t combos_ = 0, words_ = 0;
+};
+
+// Graphs with more distinct inputs are checked for monotony by their
+// structure alone (3^10 combinations).
+constexpr uint32_t kMostMonotoneInputs = 10;
+
+// The good function and that of every fault of graph g are monotone, by
+// their tables.
+bool TablesAreMonotone(uint32_t g, FunctionTables& tables) {
+  bool yes = tables.Begin(g, kMostMonotoneInputs);
+  std::vector<uint64_t> t;
+  for (uint32_t n = Grps[g].g_beg; yes && n < Grps[g].g_beg + Grps[g].g_len + 1; ++n) {
+    const bool good = n == Grps[g].g_beg + Grps[g].g_len;
+    for (uint32_t edge = 0; yes && edge < (good ? 1u : 2u); ++edge) {
+      tables.Table(g, t, good ? kNone : n, edge);
+      yes = tables.Monotone(t);
+    }
+  }
+  tables.End();
+  return yes;
+}
+
+// Whether the walk rule of graph g is monotone.  Take every node's literal
+// as an input of its own (refining a variable refines each literal read
+// from it, whatever the inversion).  When the graph's Boolean function
+// grows with each literal, the walk with unknown literals at 1 gives the
+// largest value over all completions, the walk from the first unknown node
+// with all unknown literals at 0 the smallest, and the other alternative
+// walks completions in between; so the rule gives exactly the value all
+// completions agree on, or 'x', which is monotone, and so is the rule with
+// any node forced.  Growth is shown node by node: the function of the
+// 1-successor is at least that of the 0-successor, decided by a sufficient
+// test (`memo` holds its answers per slot pair).
+bool WalkIsMonotone(uint32_t g, std::vector<uint8_t>& memo) {
+  const GrpRec& gr = Grps[g];
+  if (gr.g_len > kLongestChecked) return false;
+  const LaneNode* nodes = lnodes.data() + gr.g_beg;
+  const uint32_t slots = gr.g_len + 2;
+  memo.assign(size_t(slots) * slots, 0);  // 0 unknown, 1 no, 2 yes
+  // At least(w, u): the function from slot w is at least that from slot u
+  // for every input; slot 0 is the terminal 0, slot 1 the terminal 1.
+  auto atLeast = [&](auto& self, uint32_t w, uint32_t u) -> bool {
+    if (w == u || w == 1 || u == 0) return true;
+    if (w == 0 || u == 1) return false;
+    uint8_t& m = memo[size_t(w) * slots + u];
+    if (m == 0) {
+      const LaneNode& a = nodes[w - 2];
+      const LaneNode& b = nodes[u - 2];
+      const bool yes = (self(self, a.s1, u) && self(self, a.s0, u)) || (self(self, w, b.s1) && self(self, w, b.s0));
+      memo[size_t(w) * slots + u] = yes ? 2 : 1;
+    }
+    return memo[size_t(w) * slots + u] == 2;
+  };
+  for (uint32_t i = 0; i < gr.g_len; ++i)
+    if (!atLeast(atLeast, nodes[i].s1, nodes[i].s0)) return false;
+  return true;
+}
+
+// The model the cones were found for: they are found again only when it
+// changes (a batch of sequences after another keeps them).
+uint64_t conesPrint = 0;
+
+uint64_t ModelPrint() {
+  uint64_t h = 1469598103934665603ull;
+  auto mix = [&h](uint64_t v) { h = (h ^ v) * 1099511628211ull; };
+  mix(GrpCount);
+  mix(VarCount);
+  mix(InpCount + ConCount);
+  for (const GrpRec& g : Grps) mix((uint64_t(g.g_beg) << 32) | g.g_len);
+  for (const LaneNode& w : lnodes) {
+    mix((uint64_t(w.var) << 32) | (w.inv << 1) | w.delayed);
+    mix((uint64_t(w.s0) << 32) | w.s1);
+  }
+  return h;
+}
+
+void FindMonotoneCones() {
+  const uint64_t print = ModelPrint();
+  if (monotoneCone.size() == GrpCount && conesPrint == print) return;
+  conesPrint = print;
+  monotoneCone.assign(GrpCount, 1);
+  monotoneGraph.assign(GrpCount, 1);
+  std::vector<uint8_t> memo;
+  std::vector<uint32_t> work;
+  FunctionTables tables;
+  for (uint32_t g = 0; g < GrpCount; ++g)
+    if (!WalkIsMonotone(g, memo) && !TablesAreMonotone(g, tables)) {
+      monotoneCone[g] = 0;
+      monotoneGraph[g] = 0;
+      work.push_back(g);
+    }
+  if (work.empty()) return;
+  // Every graph whose value reaches one that is not monotone.
+  const uint32_t first = InpCount + ConCount;
+  std::vector<std::vector<uint32_t>> sources(GrpCount);
+  for (uint32_t g = 0; g < GrpCount; ++g)
+    for (uint32_t n = Grps[g].g_beg; n < Grps[g].g_beg + Grps[g].g_len; ++n)
+      if (lnodes[n].var >= first) sources[g].push_back(lnodes[n].var - first);
+  while (!work.empty()) {
+    const uint32_t g = work.back();
+    work.pop_back();
+    for (uint32_t s : sources[g])
+      if (monotoneCone[s]) {
+        monotoneCone[s] = 0;
+        work.push_back(s);
+      }
+  }
+}
+
 }  // namespace
 
 bool PrepareFaultWords() { return PrepareLanes() && RowsAreThreeValued(); }
@@ -339,6 +554,8 @@ void ReleaseFaultWords() {
   Free(nextList);
   Free(nextMark);
   Free(laneRails);
+  Free(monotoneCone);
+  Free(monotoneGraph);
   railFrames = 0;
   pending = 0;
 }
@@ -410,6 +627,7 @@ uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count) {
 
 bool PrepareSequenceLanes() {
   if (!PrepareLanes()) return false;
+  FindMonotoneCones();
   if (railFrames != vcount) {
     laneRails.assign(size_t(vcount) * VarCount, Rail{0, 0});
     railFrames = vcount;
@@ -457,6 +675,84 @@ void LaneGoodMachine(uint32_t lane) {
       vects[j][v] = (r->x >> lane) & 1 ? 'x' : static_cast<unsigned char>((r->v >> lane) & 1);
 }
 
+namespace {
+// The lanes in which a flip of fault f (a binary faulty value opposite to a
+// binary good one) can reach an output, when every graph its value reaches
+// is monotone.  Simulated on a machine that holds 'x' where a flip may be
+// and the good value elsewhere: a monotone graph can flip only where that
+// machine gives 'x' and the good value is binary; the fault's graph, only
+// where the fault gives there something else than the good binary value.
+// siteFlip[j]: the lanes in which the fault's graph can flip in frame j
+// while its inputs do not (its good value binary, its node not held on the
+// forced edge).  With `group`, f stands for every fault of its graph, whose
+// own siteFlip words are merged: the graph may then flip wherever its good
+// value is binary and one of its inputs may flip or is unknown.
+uint64_t ReachableFlips(const SeqFault& f, const uint64_t* siteFlip, uint64_t active, bool group = false) {
+  const uint32_t first = InpCount + ConCount;
+  const uint32_t internal = GrpCount - OutCount;
+  const Rail* rails = laneRails.data();
+  const size_t count = vcount;
+  const OneForcing forcing{f.node, f.forced_edge ? kAll : 0};
+  uint64_t reached = 0;
+  frameStamp += 2;
+  nextList.clear();
+  for (uint32_t j = 1; j < vcount && active != 0; ++j) {
+    ++frameStamp;
+    cursor = static_cast<uint32_t>(due.size());
+    const RailGood good{rails + j, count};
+    if (siteFlip[j] & active) SetDue(f.graph);
+    for (uint32_t g : nextList) SetDue(g);
+    nextList.clear();
+    while (pending > 0) {
+      const uint32_t k = TakeDue();
+      uint64_t rv, rx;
+      const uint32_t col = first + k;
+      uint64_t gv, gx;
+      good.Read(0, col, gv, gx);
+      uint64_t pf;
+      if ((active & ~gx) == 0) continue;
+      if (k == f.graph && group) {
+        pf = siteFlip[j];
+        const uint32_t beg = Grps[k].g_beg;
+        for (uint32_t n = beg; n < beg + Grps[k].g_len; ++n) {
+          const LaneNode& w = lnodes[n];
+          const LaneValue& lv = w.delayed ? prev[w.var] : cur[w.var];
+          if (lv.stamp == frameStamp - w.delayed) pf |= lv.x;
+        }
+      } else if (k == f.graph) {
+        Evaluate(k, good, rv, rx, forcing);
+        pf = rx | (rv ^ gv);
+      } else {
+        Evaluate(k, good, rv, rx);
+        pf = rx;
+      }
+      pf &= active & ~gx;
+      if (pf == 0) continue;
+      if (k >= internal) {
+        reached |= pf;
+        active &= ~pf;
+        continue;
+      }
+      cur[col] = {frameStamp, gv & ~pf, gx | pf};
+      const bool delayed = Vars[col].v_flags & VF_DELAYED;
+      for (uint32_t r : nextgrps[k]) {
+        if (!delayed) {
+          SetDue(r);
+        } else if (nextMark[r] != frameStamp) {
+          nextMark[r] = frameStamp;
+          nextList.push_back(r);
+        }
+      }
+    }
+    cur.swap(prev);
+  }
+  nextList.clear();
+  return reached;
+}
+}  // namespace
+
+bool GraphIsMonotone(uint32_t g) { return monotoneGraph[g]; }
+
 int SimulateFaultOverSequences(const SeqFault& f, uint32_t lanes, uint32_t& frame) {
   uint64_t found = 0;
   uint32_t frames[64];
@@ -487,8 +783,11 @@ int SimulateFaultOverSequences(const SeqFault& f, uint32_t lanes, uint32_t& fram
     }
     return ((x | (v ^ -static_cast<uint64_t>(site.inv) ^ forced)) & active) != 0;
   };
-  RunFrames(std::vector<uint32_t>{f.graph}, lanes >= 64 ? kAll : (uint64_t(1) << lanes) - 1, goodAt, activated,
-            detect, OneForcing{f.node, forced});
+  const uint64_t active = lanes >= 64 ? kAll : (uint64_t(1) << lanes) - 1;
+  auto dueSite = [&](const RailGood& good, uint64_t active) {
+    if (activated(good, active)) SetDue(f.graph);
+  };
+  RunFrames(active, goodAt, dueSite, detect, OneForcing{f.node, forced});
   if (found == 0) return -1;
   const int lane = __builtin_ctzll(found);
   frame = frames[lane];
@@ -497,91 +796,177 @@ int SimulateFaultOverSequences(const SeqFault& f, uint32_t lanes, uint32_t& fram
 
 namespace {
 
-// The inputs of the graph under grouping, (variable, delayed) each, as rails
-// over every combination of their three values, one combination a lane.
-struct TableGood {
-  const std::vector<uint32_t>* slotOf;  // per 2 * variable + delayed: input or kNone
-  const Rail* rails;
-  void Read(uint32_t delayed, uint32_t var, uint64_t& v, uint64_t& x) const {
-    const Rail& r = rails[(*slotOf)[2 * var + delayed]];
-    v = r.v;
-    x = r.x;
-  }
+// Faults of one packed word: fault `index` of the list in the lanes `lanes`.
+struct PackedFault {
+  uint32_t index;
+  uint64_t lanes;
 };
 
-constexpr uint32_t kNone = UINT32_MAX;
-// Graphs with more distinct inputs are not grouped (3^6 combinations).
-constexpr uint32_t kMostInputs = 6;
+// Simulates faults in disjoint lanes at once; lane[i] and frame[i] as
+// SimulateFaultOverSequences gives them for each fault of the word.
+void SimulatePacked(const std::vector<SeqFault>& list, const std::vector<PackedFault>& word, std::vector<int>& lane,
+                    std::vector<uint32_t>& frame) {
+  uint64_t active = 0;
+  uint8_t owner[64];
+  uint64_t found[64];
+  uint32_t frames[64];
+  for (uint32_t e = 0; e < word.size(); ++e) {
+    const SeqFault& f = list[word[e].index];
+    forcedMask[f.node] |= word[e].lanes;
+    if (f.forced_edge) forcedEdge[f.node] |= word[e].lanes;
+    for (uint64_t d = word[e].lanes; d != 0; d &= d - 1) owner[__builtin_ctzll(d)] = static_cast<uint8_t>(e);
+    active |= word[e].lanes;
+    found[e] = 0;
+  }
+  const Rail* rails = laneRails.data();
+  const size_t count = vcount;
+  auto goodAt = [rails, count](uint32_t j) { return RailGood{rails + j, count}; };
+  auto detect = [&](uint32_t j, uint64_t det, uint64_t act) {
+    for (uint64_t d = det; d != 0; d &= d - 1) frames[__builtin_ctzll(d)] = j;
+    while (det != 0) {
+      const uint32_t e = owner[__builtin_ctzll(det)];
+      const uint64_t mine = det & word[e].lanes;
+      det &= ~mine;
+      found[e] |= mine;
+      act &= ~(word[e].lanes & ~((mine & -mine) - 1));
+    }
+    return act;
+  };
+  auto dueSites = [&](const RailGood& good, uint64_t act) {
+    for (const PackedFault& pf : word) {
+      const SeqFault& f = list[pf.index];
+      const LaneNode& site = lnodes[f.node];
+      uint64_t v, x;
+      const LaneValue& lv = prev[site.var];
+      if (site.delayed && lv.stamp == frameStamp - 1) {
+        v = lv.v;
+        x = lv.x;
+      } else {
+        good.Read(site.delayed, site.var, v, x);
+      }
+      if ((x | (v ^ -static_cast<uint64_t>(site.inv) ^ (f.forced_edge ? kAll : 0))) & pf.lanes & act)
+        SetDue(f.graph);
+    }
+  };
+  RunFrames(active, goodAt, dueSites, detect, MaskForcing{});
+  for (uint32_t e = 0; e < word.size(); ++e) {
+    const SeqFault& f = list[word[e].index];
+    forcedMask[f.node] = 0;
+    forcedEdge[f.node] = 0;
+    if (found[e] != 0) {
+      lane[word[e].index] = __builtin_ctzll(found[e]);
+      frame[word[e].index] = frames[lane[word[e].index]];
+    }
+  }
+}
 
 }  // namespace
 
-void GroupEquivalentFaults(const std::vector<SeqFault>& list, std::vector<uint32_t>& rep) {
-  rep.resize(list.size());
-  for (size_t i = 0; i < list.size(); ++i) rep[i] = static_cast<uint32_t>(i);
-  std::vector<uint32_t> slotOf(2 * size_t(VarCount), kNone);
-  std::vector<Rail> rails;
-  std::vector<uint32_t> inputs;
-  std::vector<std::vector<uint64_t>> tables;
-  // No faulty value left by a run matches the stamps of these evaluations.
-  frameStamp += 2;
+void SimulateFaultsOverSequences(const std::vector<SeqFault>& list, const std::vector<uint32_t>& rep, uint32_t lanes,
+                                 std::vector<int>& lane, std::vector<uint32_t>& frame) {
+  lane.assign(list.size(), -1);
+  frame.assign(list.size(), 0);
+  const uint64_t all = lanes >= 64 ? kAll : (uint64_t(1) << lanes) - 1;
+  // Words being filled: a fault goes into the first whose lanes are free.
+  constexpr size_t kOpenWords = 4;
+  std::vector<std::vector<PackedFault>> open;
+  std::vector<uint64_t> used;
+  auto add = [&](uint32_t i, uint64_t m) {
+    for (size_t w = 0; w < open.size(); ++w)
+      if ((used[w] & m) == 0) {
+        open[w].push_back({i, m});
+        used[w] |= m;
+        return;
+      }
+    if (open.size() == kOpenWords) {
+      SimulatePacked(list, open[0], lane, frame);
+      open.erase(open.begin());
+      used.erase(used.begin());
+    }
+    open.push_back({{i, m}});
+    used.push_back(m);
+  };
+  // Fault f's siteFlip words (see ReachableFlips) merged into `into`; their
+  // union is returned.
+  const Rail* rails = laneRails.data();
+  auto siteFlips = [&](const SeqFault& f, std::vector<uint64_t>& into) {
+    const Rail* out = rails + size_t(InpCount + ConCount + f.graph) * vcount;
+    const LaneNode& site = lnodes[f.node];
+    const Rail* in = rails + size_t(site.var) * vcount - site.delayed;
+    const uint64_t held = -static_cast<uint64_t>(site.inv) ^ (f.forced_edge ? kAll : 0);
+    uint64_t any = 0;
+    for (uint32_t j = 1; j < vcount; ++j) any |= into[j] |= ~out[j].x & (in[j].x | (in[j].v ^ held));
+    return any;
+  };
+  std::vector<uint64_t> groupFlip(vcount), oneFlip(vcount);
+  // Flips are sought only where the good machines leave a quarter of the
+  // graph values unknown or more: elsewhere nearly every lane may flip, and
+  // the search costs more than the lanes it spares.
+  uint64_t unknown = 0;
+  for (uint32_t v = InpCount + ConCount; v < VarCount; ++v)
+    for (uint32_t j = 1; j < vcount; ++j) unknown += __builtin_popcountll(rails[size_t(v) * vcount + j].x & all);
+  const bool seek = 4 * unknown >= uint64_t(VarCount - InpCount - ConCount) * (vcount - 1) * lanes;
   for (size_t a = 0; a < list.size();) {
     const uint32_t g = list[a].graph;
     size_t b = a;
     while (b < list.size() && list[b].graph == g) ++b;
-    const GrpRec& gr = Grps[g];
-    inputs.clear();
-    for (uint32_t n = gr.g_beg; n < gr.g_beg + gr.g_len && inputs.size() <= kMostInputs; ++n) {
-      const uint32_t key = 2 * lnodes[n].var + lnodes[n].delayed;
-      if (slotOf[key] == kNone) {
-        slotOf[key] = static_cast<uint32_t>(inputs.size());
-        inputs.push_back(key);
-      }
+    if (!seek || !monotoneCone[g]) {
+      for (size_t i = a; i < b; ++i)
+        if (rep[i] == i) lane[i] = SimulateFaultOverSequences(list[i], lanes, frame[i]);
+      a = b;
+      continue;
     }
-    if (inputs.size() <= kMostInputs) {
-      uint32_t combos = 1;
-      for (size_t i = 0; i < inputs.size(); ++i) combos *= 3;
-      const uint32_t words = (combos + 63) / 64;
-      // Rails of input i in word w at w * inputs + i: digit i of the
-      // combination's number in base 3 (0, 1, x).
-      rails.assign(size_t(words) * inputs.size(), Rail{0, 0});
-      for (uint32_t c = 0; c < combos; ++c) {
-        uint32_t rest = c;
-        for (size_t i = 0; i < inputs.size(); ++i, rest /= 3) {
-          Rail& r = rails[(c >> 6) * inputs.size() + i];
-          if (rest % 3 == 1) r.v |= uint64_t(1) << (c & 63);
-          if (rest % 3 == 2) r.x |= uint64_t(1) << (c & 63);
-        }
-      }
-      auto table = [&](std::vector<uint64_t>& t) {
-        t.assign(2 * size_t(words), 0);
-        for (uint32_t w = 0; w < words; ++w) {
-          const uint64_t lanes = w + 1 < words || combos % 64 == 0 ? kAll : (uint64_t(1) << (combos % 64)) - 1;
-          Evaluate(g, TableGood{&slotOf, &rails[size_t(w) * inputs.size()]}, t[2 * w], t[2 * w + 1]);
-          t[2 * w] &= lanes;
-          t[2 * w + 1] &= lanes;
-        }
-      };
-      tables.resize(b - a + 1);
-      table(tables[b - a]);  // the good function
+    // The lanes in which some fault of the graph may be detected, then
+    // those of each fault alone: only they are simulated.
+    std::fill(groupFlip.begin(), groupFlip.end(), 0);
+    uint64_t candidates = 0;
+    for (size_t i = a; i < b; ++i)
+      if (rep[i] == i) candidates |= siteFlips(list[i], groupFlip);
+    if ((candidates &= all) != 0) candidates = ReachableFlips(list[a], groupFlip.data(), candidates, true);
+    for (size_t i = a; i < b && candidates != 0; ++i) {
+      if (rep[i] != i) continue;
+      std::fill(oneFlip.begin(), oneFlip.end(), 0);
+      uint64_t mine = siteFlips(list[i], oneFlip) & candidates;
+      if (mine != 0) mine = ReachableFlips(list[i], oneFlip.data(), mine);
+      if (mine != 0) add(static_cast<uint32_t>(i), mine);
+    }
+    a = b;
+  }
+  for (const std::vector<PackedFault>& w : open) SimulatePacked(list, w, lane, frame);
+  for (size_t i = 0; i < list.size(); ++i)
+    if (rep[i] != i && rep[i] != kNone) {
+      lane[i] = lane[rep[i]];
+      frame[i] = frame[rep[i]];
+    }
+}
+
+void GroupEquivalentFaults(const std::vector<SeqFault>& list, std::vector<uint32_t>& rep) {
+  rep.resize(list.size());
+  for (size_t i = 0; i < list.size(); ++i) rep[i] = static_cast<uint32_t>(i);
+  FunctionTables tables;
+  std::vector<std::vector<uint64_t>> of;
+  for (size_t a = 0; a < list.size();) {
+    const uint32_t g = list[a].graph;
+    size_t b = a;
+    while (b < list.size() && list[b].graph == g) ++b;
+    if (tables.Begin(g)) {
+      of.resize(b - a + 1);
+      tables.Table(g, of[b - a]);  // the good function
       for (size_t i = a; i < b; ++i) {
         const SeqFault& f = list[i];
-        forcedMask[f.node] = kAll;
-        forcedEdge[f.node] = f.forced_edge ? kAll : 0;
-        table(tables[i - a]);
-        forcedMask[f.node] = 0;
-        forcedEdge[f.node] = 0;
-        if (tables[i - a] == tables[b - a]) {
+        tables.Table(g, of[i - a], f.node, f.forced_edge);
+        if (of[i - a] == of[b - a]) {
           rep[i] = kNone;
           continue;
         }
         for (size_t e = a; e < i; ++e)
-          if (rep[e] == e && tables[e - a] == tables[i - a]) {
+          if (rep[e] == e && of[e - a] == of[i - a]) {
             rep[i] = static_cast<uint32_t>(e);
             break;
           }
       }
     }
-    for (uint32_t key : inputs) slotOf[key] = kNone;
+    tables.End();
     a = b;
   }
 }

@@ -39,6 +39,21 @@ void LaneGoodMachine(uint32_t lane);
 // there (what seq_sim_pat would raise last_vector to).  A later lane never
 // matters: the earlier sequence detects f first.
 int SimulateFaultOverSequences(const SeqFault& f, uint32_t lanes, uint32_t& frame);
+// Whether the lane tables (prepared) take graph g as monotone, its good
+// function and that of every fault in it alike.
+bool GraphIsMonotone(uint32_t g);
+// SimulateFaultOverSequences for every fault of `list` with rep[i] == i (rep
+// from GroupEquivalentFaults); the others take their representative's
+// result, or none when rep[i] is UINT32_MAX.  lane[i] and frame[i] as that
+// function gives them.  Where every graph a fault's effect reaches is
+// monotone (its three-valued value only becomes more defined when its
+// inputs do), a faulty machine stays compatible with the good one (each
+// value equal, or one of them 'x') until a graph gives a binary value
+// opposite to a binary good one, so a lane is simulated only when such a
+// flip can reach an output there; the faults left share words, in lanes
+// of their own.
+void SimulateFaultsOverSequences(const std::vector<SeqFault>& list, const std::vector<uint32_t>& rep, uint32_t lanes,
+                                 std::vector<int>& lane, std::vector<uint32_t>& frame);
 // Faults of one graph under which it computes the same three-valued function
 // of its inputs have the same faulty machine, so the same detections; a
 // fault under which it computes the good function is never detected.  For

@@ -318,18 +318,8 @@ bool AddBatchSequence() {
 void SimulateSequenceBatch() {
   SimulateGoodOverSequences();
   CollectLaneFaults();
-  batchLane.assign(laneFaults.size(), -1);
-  batchFrame.assign(laneFaults.size(), 0);
   GroupEquivalentFaults(laneFaults, batchRep);
-  for (size_t i = 0; i < laneFaults.size(); ++i) {
-    const uint32_t r = batchRep[i];
-    if (r == i) {
-      batchLane[i] = SimulateFaultOverSequences(laneFaults[i], batchCount, batchFrame[i]);
-    } else if (r != UINT32_MAX) {
-      batchLane[i] = batchLane[r];
-      batchFrame[i] = batchFrame[r];
-    }
-  }
+  SimulateFaultsOverSequences(laneFaults, batchRep, batchCount, batchLane, batchFrame);
 }
 
 void TakeBatchSequence(uint32_t lane) {
