@@ -733,16 +733,7 @@ uint64_t ReachableFlips(const SeqFault& f, const uint64_t* siteFlip, uint64_t ac
         active &= ~pf;
         continue;
       }
-      cur[col] = {frameStamp, gv & ~pf, gx | pf};
-      const bool delayed = Vars[col].v_flags & VF_DELAYED;
-      for (uint32_t r : nextgrps[k]) {
-        if (!delayed) {
-          SetDue(r);
-        } else if (nextMark[r] != frameStamp) {
-          nextMark[r] = frameStamp;
-          nextList.push_back(r);
-        }
-      }
+      Spread(k, col, pf, 0, kAll, gv, gx);  // 'x' where it may flip
     }
     cur.swap(prev);
   }
