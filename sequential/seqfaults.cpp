@@ -196,13 +196,16 @@ void Evaluate(uint32_t k, const Good& good, uint64_t& rv, uint64_t& rx, const Fo
 }
 
 // Frames 1 .. vcount-1 of the faulty machines in the lanes of `active`,
-// event-driven: a site graph is due in every frame siteDue(j, good, active)
-// allows, a graph reading a changed value in the frame it sees the change.
-// goodAt(j) gives frame j's good machine; detect(j, lanes, active) is told
-// of the lanes in which an output differs with both values binary and
-// returns the lanes that go on.
-template <typename GoodAt, typename DueSites, typename Detect, typename Forcing>
-void RunFrames(uint64_t active, GoodAt goodAt, DueSites dueSites, Detect detect, const Forcing& forcing) {
+// event-driven: dueSites(good, active) makes the fault sites due at the
+// start of each frame, and a graph reading a changed value is due in the
+// frame it sees the change.  goodAt(j) gives frame j's good machine;
+// value(k, good, gv, gx, active, rv, rx) gives graph k's faulty value
+// (rv, rx) and returns the lanes of `active` in which it differs from the
+// good one (gv, gx); detect(j, lanes, active) is told of the lanes in which
+// an output differs with both values binary and returns the lanes that go
+// on.
+template <typename GoodAt, typename DueSites, typename Value, typename Detect>
+void RunFrames(uint64_t active, GoodAt goodAt, DueSites dueSites, Value value, Detect detect) {
   const uint32_t first = InpCount + ConCount;
   const uint32_t internal = GrpCount - OutCount;
   // Stamps left by the last run match no frame of this one.
@@ -217,12 +220,10 @@ void RunFrames(uint64_t active, GoodAt goodAt, DueSites dueSites, Detect detect,
     nextList.clear();
     while (pending > 0) {
       const uint32_t k = TakeDue();
-      uint64_t rv, rx;
-      Evaluate(k, good, rv, rx, forcing);
       const uint32_t col = first + k;
-      uint64_t gv, gx;
+      uint64_t gv, gx, rv, rx;
       good.Read(0, col, gv, gx);
-      const uint64_t diff = ((rv ^ gv) | (rx ^ gx)) & active;
+      const uint64_t diff = value(k, good, gv, gx, active, rv, rx);
       if (diff == 0) continue;
       if (k < internal) {
         Spread(k, col, diff, rv, rx, gv, gx);
@@ -237,6 +238,16 @@ void RunFrames(uint64_t active, GoodAt goodAt, DueSites dueSites, Detect detect,
     cur.swap(prev);
   }
   nextList.clear();
+}
+
+// RunFrames' value for the faulty machines under `forcing`.
+template <typename Forcing>
+auto FaultyValue(const Forcing& forcing) {
+  return [&forcing](uint32_t k, const RailGood& good, uint64_t gv, uint64_t gx, uint64_t active, uint64_t& rv,
+                    uint64_t& rx) {
+    Evaluate(k, good, rv, rx, forcing);
+    return ((rv ^ gv) | (rx ^ gx)) & active;
+  };
 }
 
 template <typename T>
@@ -688,56 +699,50 @@ namespace {
 // own siteFlip words are merged: the graph may then flip wherever its good
 // value is binary and one of its inputs may flip or is unknown.
 uint64_t ReachableFlips(const SeqFault& f, const uint64_t* siteFlip, uint64_t active, bool group = false) {
-  const uint32_t first = InpCount + ConCount;
   const uint32_t internal = GrpCount - OutCount;
   const Rail* rails = laneRails.data();
   const size_t count = vcount;
   const OneForcing forcing{f.node, f.forced_edge ? kAll : 0};
   uint64_t reached = 0;
-  frameStamp += 2;
-  nextList.clear();
-  for (uint32_t j = 1; j < vcount && active != 0; ++j) {
-    ++frameStamp;
-    cursor = static_cast<uint32_t>(due.size());
-    const RailGood good{rails + j, count};
-    if (siteFlip[j] & active) SetDue(f.graph);
-    for (uint32_t g : nextList) SetDue(g);
-    nextList.clear();
-    while (pending > 0) {
-      const uint32_t k = TakeDue();
-      uint64_t rv, rx;
-      const uint32_t col = first + k;
-      uint64_t gv, gx;
-      good.Read(0, col, gv, gx);
-      uint64_t pf;
-      if ((active & ~gx) == 0) continue;
-      if (k == f.graph && group) {
-        pf = siteFlip[j];
-        const uint32_t beg = Grps[k].g_beg;
-        for (uint32_t n = beg; n < beg + Grps[k].g_len; ++n) {
-          const LaneNode& w = lnodes[n];
-          const LaneValue& lv = w.delayed ? prev[w.var] : cur[w.var];
-          if (lv.stamp == frameStamp - w.delayed) pf |= lv.x;
-        }
-      } else if (k == f.graph) {
-        Evaluate(k, good, rv, rx, forcing);
-        pf = rx | (rv ^ gv);
-      } else {
-        Evaluate(k, good, rv, rx);
-        pf = rx;
+  uint32_t j = 0;
+  auto goodAt = [&](uint32_t frame) {
+    j = frame;
+    return RailGood{rails + frame, count};
+  };
+  auto dueSite = [&](const RailGood&, uint64_t act) {
+    if (siteFlip[j] & act) SetDue(f.graph);
+  };
+  auto mayFlip = [&](uint32_t k, const RailGood& good, uint64_t gv, uint64_t gx, uint64_t act, uint64_t& rv,
+                     uint64_t& rx) -> uint64_t {
+    if ((act & ~gx) == 0) return 0;
+    uint64_t pf;
+    if (k == f.graph && group) {
+      pf = siteFlip[j];
+      const uint32_t beg = Grps[k].g_beg;
+      for (uint32_t n = beg; n < beg + Grps[k].g_len; ++n) {
+        const LaneNode& w = lnodes[n];
+        const LaneValue& lv = w.delayed ? prev[w.var] : cur[w.var];
+        if (lv.stamp == frameStamp - w.delayed) pf |= lv.x;
       }
-      pf &= active & ~gx;
-      if (pf == 0) continue;
-      if (k >= internal) {
-        reached |= pf;
-        active &= ~pf;
-        continue;
-      }
-      Spread(k, col, pf, 0, kAll, gv, gx);  // 'x' where it may flip
+    } else if (k == f.graph) {
+      Evaluate(k, good, rv, rx, forcing);
+      pf = rx | (rv ^ gv);
+    } else {
+      Evaluate(k, good, rv, rx);
+      pf = rx;
     }
-    cur.swap(prev);
-  }
-  nextList.clear();
+    pf &= act & ~gx;
+    // 'x' where a graph may flip; at an output the flip itself, taken for a
+    // detection.
+    rv = k < internal ? gv & ~pf : gv ^ pf;
+    rx = k < internal ? gx | pf : gx;
+    return pf;
+  };
+  auto detect = [&](uint32_t, uint64_t det, uint64_t act) {
+    reached |= det;
+    return act & ~det;
+  };
+  RunFrames(active, goodAt, dueSite, mayFlip, detect);
   return reached;
 }
 }  // namespace
@@ -778,7 +783,8 @@ int SimulateFaultOverSequences(const SeqFault& f, uint32_t lanes, uint32_t& fram
   auto dueSite = [&](const RailGood& good, uint64_t active) {
     if (activated(good, active)) SetDue(f.graph);
   };
-  RunFrames(active, goodAt, dueSite, detect, OneForcing{f.node, forced});
+  const OneForcing forcing{f.node, forced};
+  RunFrames(active, goodAt, dueSite, FaultyValue(forcing), detect);
   if (found == 0) return -1;
   const int lane = __builtin_ctzll(found);
   frame = frames[lane];
@@ -839,7 +845,8 @@ void SimulatePacked(const std::vector<SeqFault>& list, const std::vector<PackedF
         SetDue(f.graph);
     }
   };
-  RunFrames(active, goodAt, dueSites, detect, MaskForcing{});
+  const MaskForcing forcing;
+  RunFrames(active, goodAt, dueSites, FaultyValue(forcing), detect);
   for (uint32_t e = 0; e < word.size(); ++e) {
     const SeqFault& f = list[word[e].index];
     forcedMask[f.node] = 0;
