@@ -334,9 +334,12 @@ void read_vec(const std::string& path) {
       Error("Unknown keyword", keyRow);
     }
   }
+  // Without a count line the file holds no test at all (an empty file, text,
+  // coverage figures alone); the programs have nothing to simulate or keep.
+  if (!haveVectors) Error("No test vectors found", -1);
   // The patterns a .VECTORS count announces must be in the file.
-  if (haveVectors && vcount > 0 && !havePatterns) Errors(".PATTERNS", "Too few rows in section", Row());
-  if (haveVectors && READ_FAULT_TABLE == 1) ftable.resize(vcount, std::vector<char>(NodCount, 'X'));
+  if (vcount > 0 && !havePatterns) Errors(".PATTERNS", "Too few rows in section", Row());
+  if (READ_FAULT_TABLE == 1) ftable.resize(vcount, std::vector<char>(NodCount, 'X'));
   fclose(vecfile);
   vecfile = nullptr;
   EndProcessing();

@@ -214,8 +214,9 @@ CompactResult Compact(const std::vector<std::vector<char>>& table, const std::ve
   // least twice; the essential patterns only ask for exactly once.
   const bool essentials = !options.no_unique_vectors;
   std::vector<uint64_t> once(essentials ? words : 0, 0), twice(essentials ? words : 0, 0);
+  // A model without nodes has rows of no words: no element to refer to.
   for (uint32_t p = 0; p < patterns; ++p) {
-    uint64_t* row = &rows[words * p];
+    uint64_t* row = rows.data() + words * p;
     RowBits(table[p].data(), nodes, row);
     uint32_t n = 0;
     for (size_t w = 0; w < words; ++w) n += static_cast<uint32_t>(__builtin_popcountll(row[w]));
@@ -238,7 +239,7 @@ CompactResult Compact(const std::vector<std::vector<char>>& table, const std::ve
       }
     }
     for (uint32_t p = 0; p < patterns; ++p) {
-      const uint64_t* row = &rows[words * p];
+      const uint64_t* row = rows.data() + words * p;
       for (size_t w = 0; w < words; ++w) {
         uint64_t hit = row[w] & pending[w];
         if (!hit) continue;
@@ -249,21 +250,21 @@ CompactResult Compact(const std::vector<std::vector<char>>& table, const std::ve
   }
   std::vector<uint64_t> covered(words, 0);
   auto faults_of = [&](uint32_t p, std::vector<size_t>& fs) {
-    const uint64_t* row = &rows[words * p];
+    const uint64_t* row = rows.data() + words * p;
     for (size_t w = 0; w < words; ++w)
       for (uint64_t bits = row[w]; bits; bits &= bits - 1) fs.push_back(64 * w + __builtin_ctzll(bits));
   };
   std::vector<size_t> fs;
   auto choose = [&](uint32_t p) {
     c.r.state[p] = 0;
-    const uint64_t* row = &rows[words * p];
+    const uint64_t* row = rows.data() + words * p;
     for (size_t w = 0; w < words; ++w) {
       for (uint64_t bits = row[w]; bits; bits &= bits - 1) c.Add(64 * w + __builtin_ctzll(bits));
       covered[w] |= row[w];
     }
   };
   auto gain = [&](uint32_t p) {
-    const uint64_t* row = &rows[words * p];
+    const uint64_t* row = rows.data() + words * p;
     uint32_t g = 0;
     for (size_t w = 0; w < words; ++w) g += static_cast<uint32_t>(__builtin_popcountll(row[w] & ~covered[w]));
     return g;

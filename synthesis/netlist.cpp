@@ -104,6 +104,11 @@ void netlist::open_output() {
     // Without a name the cell could never be found in a library.
     if (name.find_first_not_of(" \t") == std::string::npos) Error("Target cell name expected", -1);
     if (name.size() > 131) Error("Target cell name longer than 131 characters", -1);
+    // The name is written between double quotes and read back up to the next
+    // one: a quote would cut it, a NUL or other control byte names no cell a
+    // user could ask for.
+    for (unsigned char c : name)
+      if (c == '"' || c < 0x20 || c == 0x7f) Error("Target cell name holds a quote or a control character", -1);
     targetname = name;
   }
 }
@@ -231,6 +236,7 @@ rida* netlist::getrida(int number, int* nodeindex) {
 void netlist::pushport() {
   std::string name;
   int size = prs._getnmdef(name);
+  prs.note_name(name);
   if (prs.is_clock(name)) {
     prs.endconstruct();
     return;
@@ -424,6 +430,7 @@ void netlist::mkdesign() {
       last = "net";
       std::string name;
       int width = prs._getnmdef(name);
+      prs.note_name(name);
       if (!prs.gnd.empty() && stricmp(name, prs.gnd) == 0)
         connect2(0);
       else if (!prs.vdd.empty() && stricmp(name, prs.vdd) == 0)
@@ -439,6 +446,7 @@ void netlist::mkdesign() {
         if (stricmp(kw, "net") != 0) prs.fail(0, "Net");
         std::string net;
         int width = prs._getnmdef(net);
+        prs.note_name(net);
         connect(width, net);
       }
       while (prs.getkw(kw)) prs.endconstruct();

@@ -204,6 +204,32 @@ void parser::warn(const std::string& t) { Warnings(t, warnmsg[warncode], line ? 
 
 bool parser::is_clock(const std::string& name) const { return clocks.ifind(name) >= 0; }
 
+void parser::note_name(const std::string& name) {
+  if (is_clock(name) || (!gnd.empty() && stricmp(name, gnd) == 0) || (!vdd.empty() && stricmp(name, vdd) == 0)) {
+    std::string low = name;
+    matched_names.insert(strlwr(low));
+  }
+}
+
+// A misspelt name, or a cell's pin name where the design's port is meant,
+// would otherwise give another model without a word (an input that nothing
+// reads, a net left floating).
+void parser::warn_unmatched_names() const {
+  auto check = [&](const char* option, const std::string& value) {
+    std::string low = value;
+    if (!value.empty() && matched_names.count(strlwr(low)) == 0)
+      fprintf(stderr, "\nWarning: %s %s: no net or port of that name!\n", option, value.c_str());
+  };
+  std::set<std::string> told;
+  for (const std::string& c : clocks.items) {
+    std::string low = c;
+    if (told.insert(strlwr(low)).second) check("-clock", c);
+  }
+  check("-gnd", gnd);
+  check("-vdd", vdd);
+  fflush(stderr);
+}
+
 // ---------------------------------------------------------------- lexer
 
 int parser::getch() {
@@ -612,6 +638,8 @@ void parser::run() {
   if (read_iscas89) {
     // The ISCAS'89 pipeline: rows from the .bench file, their order, the model.
     nl->read_iscas89(edif_path);
+    // A .bench netlist has no clock, ground or supply nets to remove or tie.
+    warn_unmatched_names();
     BeginProcessing("Creating simulation order");
     nl->mkorder();
     EndProcessing();
@@ -641,6 +669,7 @@ void parser::run() {
   }
   line = 0;
   if (!top_done) Errors(designs.items[0].value, "Design cell not found in the EDIF file", -1);
+  warn_unmatched_names();
   if (iscas85)
     nl->write();
   else if (iscas89)

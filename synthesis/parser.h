@@ -2,6 +2,7 @@
 // the walk over designs, libraries, cells and views, and the output step.
 #pragma once
 #include <memory>
+#include <set>
 #include <string>
 
 #include "lists.h"
@@ -53,6 +54,10 @@ class parser {
   void handlecell(const std::string& library);
   void handleview();
   bool is_clock(const std::string& name) const;
+  // A port or net name of the design: -clock, -gnd and -vdd values that no
+  // such name matches are warned about once the design is read.
+  void note_name(const std::string& name);
+  void warn_unmatched_names() const;
 
   int line = 0;
   std::string edif_path, lib_path;
@@ -80,6 +85,7 @@ class parser {
   void options(int argc, char** argv);
   void check_options();
   std::string text;  // the whole EDIF file
+  std::set<std::string> matched_names;  // option values met, lower case
   size_t pos = 0;
 };
 

@@ -1,0 +1,5 @@
+.VECTORS 1
+
+.PATTERNS
+
+1
