@@ -2,7 +2,7 @@
 """Writes an ISCAS'89 .bench netlist as a flat EDIF 2.0.0 netlist of library
 cells, so that the EDIF synthesis can be run and checked on real circuits.
 
-usage: bench2edif.py <in.bench> <stem> [--verilog] [--copies K]
+usage: bench2edif.py <in.bench> <stem> [--verilog] [--copies K] [--reset]
 
 Writes, in the current folder:
   <stem>.edf    the netlist: one instance per gate (cells AND<n>, NAND<n>,
@@ -22,12 +22,22 @@ Writes, in the current folder:
                 other tools to turn into EDIF
 With --copies K the netlist is K independent copies of the circuit (the
 signals of copy k > 0 end in "_k"), for measuring how synthesis scales.
+With --reset the flip-flops are instances of DFFAR instead, a D flip-flop
+with clock pin CK and active-high reset pin R, driven by the input ports
+"clock" and "reset" (the last two ports); <stem>.ff then holds DFFAR's record,
+whose reset clears the data through gates of the record (Q = flipflop(D*!R)),
+and <stem>.bench the same reset written out as gates (an input "reset", one
+NOT and one AND per flip-flop).  Not with --verilog.
 """
 import argparse
 import re
 import sys
 
 DFF_RECORD = '\n"FLIPFLOP"\n\n:Q=D\n"DFF" 2\n0\tD inpt 1 0\n1\tQ flipflop 0 1\n0 \n\n'
+# The reset reaches the flip-flop through gates of the record, so it stays an
+# input of the model that can clear the state.
+DFFAR_RECORD = ('\n"FLIPFLOP"\n\n:Q=D*!R\n"DFFAR" 5\n0\tD inpt 1 0\n1\tR inpt 1 0\n'
+                '2\tnot0 not 1 1\n1 \n3\tand0 and 1 2\n0 2 \n4\tQ flipflop 0 1\n3 \n\n')
 
 
 def read_bench(path):
@@ -94,28 +104,45 @@ def main():
     ap.add_argument("stem")
     ap.add_argument("--verilog", action="store_true")
     ap.add_argument("--copies", type=int, default=1)
+    ap.add_argument("--reset", action="store_true")
     opts = ap.parse_args()
-    src, stem, verilog = opts.bench, opts.stem, opts.verilog
+    src, stem, verilog, reset = opts.bench, opts.stem, opts.verilog, opts.reset
+    if reset and verilog:
+        sys.exit("--reset and --verilog exclude each other")
     inputs, outputs, gates = replicate(*read_bench(src), max(1, opts.copies))
     ident = identifiers(inputs + outputs + [g[0] for g in gates] + [a for g in gates for a in g[2]])
     inputs = [ident[n] for n in inputs]
     outputs = [ident[n] for n in outputs]
     gates = [(ident[n], kind, [ident[a] for a in args]) for n, kind, args in gates]
+    flops = [n for n, kind, _ in gates if kind == "DFF"]
+    if reset:
+        added = ["clock", "reset", "reset_n"] + ["%s_r" % n for n in flops]
+        clash = set(added) & set(ident.values())
+        if clash:
+            sys.exit("%s: --reset needs the names %s" % (src, ", ".join(sorted(clash))))
 
     with open(stem + ".bench", "w") as f:
-        for n in inputs:
+        for n in inputs + (["reset"] if reset else []):
             f.write("INPUT(%s)\n" % n)
         for n in outputs:
             f.write("OUTPUT(%s)\n" % n)
         for n, kind, args in gates:
-            f.write("%s = %s(%s)\n" % (n, kind, ", ".join(args)))
+            if reset and kind == "DFF":
+                f.write("%s = DFF(%s_r)\n%s_r = AND(%s, reset_n)\n" % (n, n, n, args[0]))
+            else:
+                f.write("%s = %s(%s)\n" % (n, kind, ", ".join(args)))
+        if reset:
+            f.write("reset_n = NOT(reset)\n")
+
+    def cell_name(kind, width):
+        return "DFFAR" if reset and kind == "DFF" else cell_of(kind, width)
 
     # Every cell used, with the gate type and fan-in it stands for.
-    cells = sorted({(cell_of(kind, len(args)), kind, len(args)) for _, kind, args in gates})
+    cells = sorted({(cell_name(kind, len(args)), kind, len(args)) for _, kind, args in gates})
     ops = {"AND": ("*", False), "NAND": ("*", True), "OR": ("+", False), "NOR": ("+", True)}
     with open(stem + ".cells", "w") as f:
         for c, kind, width in cells:
-            if c == "DFF":
+            if kind == "DFF":
                 continue
             if c == "INV":
                 f.write("GATE INV Y = !A0;\n")
@@ -128,7 +155,7 @@ def main():
             f.write("GATE %s Y = %s;\n" % (c, "!(%s)" % expr if inv else expr))
 
     with open(stem + ".ff", "w") as f:
-        f.write(DFF_RECORD)
+        f.write(DFFAR_RECORD if reset else DFF_RECORD)
 
     # Nets: the driver of every signal and its readers.
     readers = {}
@@ -141,25 +168,30 @@ def main():
     driver = {n: "(portRef %s)" % n for n in inputs}
     for n, kind, args in gates:
         driver[n] = "(portRef %s (instanceRef g_%s))" % ("Q" if kind == "DFF" else "Y", n)
+    if reset:
+        for port, pin in (("clock", "CK"), ("reset", "R")):
+            driver[port] = "(portRef %s)" % port
+            readers[port] = ["(portRef %s (instanceRef g_%s))" % (pin, n) for n in flops]
 
     with open(stem + ".edf", "w") as f:
         f.write("(edif %s\n  (edifVersion 2 0 0)\n  (edifLevel 0)\n  (keywordMap (keywordLevel 0))\n" % stem)
         f.write("  (external GATES\n    (edifLevel 0)\n    (technology (numberDefinition))\n")
-        for c, _, width in cells:
-            ports = " ".join("(port %s (direction INPUT))" % p for p in pins(c, width))
-            out = "Q" if c == "DFF" else "Y"
+        for c, kind, width in cells:
+            ins = pins("DFF", 1) + (["CK", "R"] if reset else []) if kind == "DFF" else pins(c, width)
+            ports = " ".join("(port %s (direction INPUT))" % p for p in ins)
+            out = "Q" if kind == "DFF" else "Y"
             f.write("    (cell %s (cellType GENERIC)\n      (view net (viewType NETLIST)\n"
                     "        (interface %s (port %s (direction OUTPUT)))))\n" % (c, ports, out))
         f.write("  )\n  (library WORK\n    (edifLevel 0)\n    (technology (numberDefinition))\n")
         f.write("    (cell top (cellType GENERIC)\n      (view net (viewType NETLIST)\n        (interface\n")
-        for n in inputs:
+        for n in inputs + (["clock", "reset"] if reset else []):
             f.write("          (port %s (direction INPUT))\n" % n)
         for n in outputs:
             f.write("          (port %s_OUT (direction OUTPUT))\n" % n)
         f.write("        )\n        (contents\n")
         for n, kind, args in gates:
             f.write("          (instance g_%s (viewRef net (cellRef %s (libraryRef GATES))))\n"
-                    % (n, cell_of(kind, len(args))))
+                    % (n, cell_name(kind, len(args))))
         for sig in sorted(readers):
             if sig not in driver:
                 sys.exit("%s: signal %s is read but never defined" % (src, sig))
