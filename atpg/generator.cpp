@@ -19,14 +19,6 @@ FILE* redundant_file = nullptr;
 
 namespace {
 
-void ResetWorkRows() {
-  unsigned char* rows[2] = {vects[GoodRow()].data(), vects[FaultyRow()].data()};
-  for (unsigned char* row : rows) {
-    for (uint32_t i = 0; i < InpCount; ++i) row[i] = 'x';
-    for (uint32_t v = InpCount + ConCount; v < VarCount; ++v) row[v] = 'x';
-  }
-}
-
 // The store grows as patterns are found, so the limit costs nothing until it
 // is reached.  Pattern rows come first and the two work rows stay last (a
 // row keeps its buffer when the list of rows grows, so the search's rows only
@@ -102,7 +94,7 @@ GenerateEnd generate() {
       const char digit = static_cast<char>('0' + RealFault);
       char& mark = faults[node];
       if (!TPFFlag && (mark == digit || mark == '&')) continue;
-      ResetWorkRows();
+      ResetMachines();
       SetInitialEvents();
       int result = ag_podem();
       backtracks += backtrack_count;
