@@ -6,6 +6,7 @@
 #include "messages.h"
 #include "mudel.h"
 #include "outfile.h"
+#include "packsim.h"
 #include "podem.h"
 #include "random.h"
 #include "testsim.h"
@@ -75,6 +76,39 @@ void PrintSummary(uint32_t untestable, uint64_t backtracks) {
 
 }  // namespace
 
+// The patterns stored but not yet fault-simulated: rows first .. first+count-1.
+// Fault dropping needs only to know, for each fault the loop comes to, whether
+// an earlier pattern detects it; the patterns are simulated together a batch
+// at a time, and a fault that the status still lacks is looked up in the
+// batch not yet simulated.  The status, the table and the rows come out as
+// when every pattern is simulated as soon as it is found.
+struct Batch {
+  PackSimulator sim;
+  uint32_t first = 0, count = 0;
+
+  void Flush() {
+    if (count > 0) sim.SimulateNew(first, count);
+    first += count;
+    count = 0;
+  }
+  bool Detects(uint32_t node, char digit) { return count > 0 && sim.Detecting(first, count, node, digit) != 0; }
+  // Row first+count becomes part of the batch; false when it does not detect
+  // the fault it was found for.
+  bool Add(uint32_t node, char digit) {
+    ++count;
+    const uint32_t rows = sim.BatchRows();
+    bool covered;
+    if (rows == 1) {
+      Flush();
+      covered = ftable[first - 1][node] == digit;
+    } else {
+      covered = (sim.Detecting(first, count, node, digit) >> (count - 1)) & 1u;
+      if (count == rows) Flush();
+    }
+    return covered;
+  }
+};
+
 GenerateEnd generate() {
   vektoreid = 0;
   uint32_t untestable = 0;
@@ -82,6 +116,7 @@ GenerateEnd generate() {
   reached_code1 = 0;
   kept_inputs.clear();
   SetFsimulDropping();
+  Batch batch;
   uint32_t graph = 0;
   for (uint32_t node = 0; node < NodCount; ++node) {
     while (node >= Grps[graph].g_beg + Grps[graph].g_len) ++graph;
@@ -93,7 +128,7 @@ GenerateEnd generate() {
       RealFault = inverted ? 1 - stuck : stuck;
       const char digit = static_cast<char>('0' + RealFault);
       char& mark = faults[node];
-      if (!TPFFlag && (mark == digit || mark == '&')) continue;
+      if (!TPFFlag && (mark == digit || mark == '&' || batch.Detects(node, digit))) continue;
       ResetMachines();
       SetInitialEvents();
       int result = ag_podem();
@@ -103,6 +138,7 @@ GenerateEnd generate() {
         if (vektoreid >= rows_for_patterns) {
           // The patterns kept so far are written all the same, so their
           // figures are printed as at the end of a full run.
+          batch.Flush();
           PrintSummary(untestable, backtracks);
           return GenerateEnd::VectorLimit;
         }
@@ -119,8 +155,7 @@ GenerateEnd generate() {
           for (uint32_t i = 0; i < InpCount; ++i) pattern[i] = good[i];
           for (uint32_t i = 0; i < InpCount; ++i)
             if (pattern[i] == 'x') pattern[i] = static_cast<unsigned char>(GetRnd() & 1u);
-          fsimul_one(vektoreid);
-          if (ftable[vektoreid][node] != digit) Error("internal err 3 (fault not covered)", -1);
+          if (!batch.Add(node, digit)) Error("internal err 3 (fault not covered)", -1);
         }
         ++vektoreid;
       } else if (result == 1) {
@@ -129,6 +164,7 @@ GenerateEnd generate() {
       }
     }
   }
+  batch.Flush();
   PrintSummary(untestable, backtracks);
   return GenerateEnd::Done;
 }

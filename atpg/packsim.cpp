@@ -28,16 +28,32 @@ namespace {
 
 inline bool Any(uint32_t b) { return b != 0; }
 
-// The simulator of one packet of 32 patterns at a time.
+// How a packet's marks go into the fault table and the status.
+enum class MarkMode {
+  Count,  // dropping, status as it is: every row marks what it detects, counted
+  All,    // no dropping: every fault, merged into the status
+  First,  // dropping, the status updated row after row: each fault in the first row that detects it
+};
+
+// The simulator of one packet of up to 32 patterns at a time.
 class Core {
  public:
   void Prepare();
-  // Rows 32p .. 32p+31 (those below vcount) of vects.  With dropping, only
-  // the faults that the status lacks, counted per row; without, every fault,
-  // merged into the status.
-  void Packet(uint32_t p, bool dropping, std::vector<uint32_t>* counts);
+  // Rows first .. first+rows-1 of vects (rows at most 32), marked as `mode`
+  // says; counts (mode Count) receives each row's marks.
+  void Packet(uint32_t first, uint32_t rows, MarkMode mode, std::vector<uint32_t>* counts);
+  // The rows among first .. first+rows-1 (bit j for row first+j) in which
+  // the fault of `node` with mark `mark` is detected.
+  uint32_t Detecting(uint32_t first, uint32_t rows, uint32_t node, char mark);
+  // The fault-free values loaded are those of rows that the caller may have
+  // changed since.  Without it, the rows loaded keep their input columns and
+  // a packet of the same first row and more rows loads only the rows added.
+  void Forget() { loaded = false; }
 
  private:
+  // Fault-free values of the rows into goodV and goodD, unless those rows
+  // are loaded already.
+  void Load(uint32_t first, uint32_t rows);
   uint32_t Observe(uint32_t g, uint32_t active);
 
   FastGraphs fast;                         // the nodes as slots, and the readers of each graph
@@ -52,6 +68,9 @@ class Core {
   uint32_t packetStamp = 0;
   PendingGraphs pending;          // graphs waiting for re-evaluation
   std::vector<uint32_t> touched;  // variables changed in faultV
+  std::vector<uint32_t> graphOf;  // per node: its graph
+  bool loaded = false;            // goodV and goodD hold rows loadedFirst .. + loadedRows - 1
+  uint32_t loadedFirst = 0, loadedRows = 0, loadedValid = 0;
 };
 
 void Core::Prepare() {
@@ -70,6 +89,10 @@ void Core::Prepare() {
   pending.Reset(GrpCount);
   touched.clear();
   touched.reserve(GrpCount);
+  graphOf.assign(NodCount, 0);
+  for (uint32_t g = 0; g < GrpCount; ++g)
+    std::fill(graphOf.begin() + Grps[g].g_beg, graphOf.begin() + Grps[g].g_beg + Grps[g].g_len, g);
+  loaded = false;
 }
 
 // The patterns among `active` in which complementing the value of the
@@ -128,17 +151,17 @@ inline void Merge(char& f, char mark) {
     f = '&';
 }
 
-void Core::Packet(uint32_t p, bool dropping, std::vector<uint32_t>* counts) {
+void Core::Load(uint32_t first, uint32_t rows) {
+  if (loaded && loadedFirst == first && loadedRows == rows) return;
   if (++packetStamp == 0) {
     std::fill(stamp.begin(), stamp.end(), 0);
     packetStamp = 1;
   }
-  const uint32_t first = 32 * p;
-  const uint32_t rows = std::min<uint32_t>(32, vcount - first);
-  const uint32_t valid = rows == 32 ? ~0u : (1u << rows) - 1;
   const uint32_t fixed = InpCount + ConCount;
-  std::fill(goodV.begin(), goodV.begin() + fixed, 0);
-  for (uint32_t j = 0; j < rows; ++j) {
+  // Rows added to the packet loaded: the earlier rows are as they were.
+  const bool grown = loaded && loadedFirst == first && loadedRows < rows;
+  if (!grown) std::fill(goodV.begin(), goodV.begin() + fixed, 0);
+  for (uint32_t j = grown ? loadedRows : 0; j < rows; ++j) {
     const unsigned char* row = vects[first + j].data();
     uint32_t bit = 1u << j;
     for (uint32_t i = 0; i < fixed; ++i)
@@ -150,11 +173,37 @@ void Core::Packet(uint32_t p, bool dropping, std::vector<uint32_t>* counts) {
     goodV[GraphVar(g)] = D[0];
   }
   std::copy(goodV.begin(), goodV.end(), faultV.begin());
+  loaded = true;
+  loadedFirst = first;
+  loadedRows = rows;
+  loadedValid = rows == 32 ? ~0u : (1u << rows) - 1;
+}
+
+uint32_t Core::Detecting(uint32_t first, uint32_t rows, uint32_t node, char mark) {
+  Load(first, rows);
+  const uint32_t g = graphOf[node];
+  const uint32_t b = Grps[g].g_beg, n = Grps[g].g_len, c = node - b;
+  const FastNode* nd = fast.nodes.data() + b;
+  const uint32_t* D = goodD.data() + fast.slotBase[g];
+  uint32_t* L = reach.data();
+  ReachMasks(nd, n, goodV.data(), loadedValid, L);
+  const uint32_t v = goodV[nd[c].var];
+  const uint32_t active = (D[nd[c].one] ^ D[nd[c].zero]) & L[c] & (mark == '0' ? v : ~v);
+  if (!Any(active) || IsOutputGraph(g)) return active;
+  return active & Observe(g, active);
+}
+
+void Core::Packet(uint32_t first, uint32_t rows, MarkMode mode, std::vector<uint32_t>* counts) {
+  Load(first, rows);
+  const uint32_t valid = loadedValid;
+  const bool dropping = mode != MarkMode::All;
+  const uint32_t fixed = InpCount + ConCount;
   const uint32_t vars = VarCount;
   for (uint32_t j = 0; j < rows; ++j) {
     unsigned char* row = vects[first + j].data();
     for (uint32_t v = fixed; v < vars; ++v) row[v] = static_cast<unsigned char>((goodV[v] >> j) & 1);
-    std::fill(ftable[first + j].begin(), ftable[first + j].end(), 'X');
+    // fsimul with dropping and update on leaves the earlier marks of a row.
+    if (mode != MarkMode::First) std::fill(ftable[first + j].begin(), ftable[first + j].end(), 'X');
     if (counts) (*counts)[first + j] = 0;
   }
 
@@ -196,6 +245,19 @@ void Core::Packet(uint32_t p, bool dropping, std::vector<uint32_t>* counts) {
       uint32_t d = act[c] & seen;
       if (!Any(d)) continue;
       uint32_t v = goodV[nd[c].var];
+      if (mode == MarkMode::First) {
+        // The status is that before the packet's first row: a fault goes to
+        // the first row that detects it, after which no later row wants it.
+        if (d & v) {
+          ftable[first + static_cast<uint32_t>(__builtin_ctz(d & v))][b + c] = '0';
+          Merge(status[b + c], '0');
+        }
+        if (d & ~v) {
+          ftable[first + static_cast<uint32_t>(__builtin_ctz(d & ~v))][b + c] = '1';
+          Merge(status[b + c], '1');
+        }
+        continue;
+      }
       for (uint32_t w = d; w != 0; w &= w - 1) {
         uint32_t j = static_cast<uint32_t>(__builtin_ctz(w));
         ftable[first + j][b + c] = ((v >> j) & 1) ? '0' : '1';
@@ -236,7 +298,9 @@ void PackSimulator::Simulate(std::vector<uint32_t>& counts) {
     }
     return;
   }
-  for (uint32_t p = 0; 32 * p < vcount; ++p) t_->core.Packet(p, true, &counts);
+  t_->core.Forget();
+  for (uint32_t first = 0; first < vcount; first += 32)
+    t_->core.Packet(first, std::min<uint32_t>(32, vcount - first), MarkMode::Count, &counts);
 }
 
 void PackSimulator::SimulateAll() {
@@ -244,5 +308,22 @@ void PackSimulator::SimulateAll() {
     fsimul();
     return;
   }
-  for (uint32_t p = 0; 32 * p < vcount; ++p) t_->core.Packet(p, false, nullptr);
+  t_->core.Forget();
+  for (uint32_t first = 0; first < vcount; first += 32)
+    t_->core.Packet(first, std::min<uint32_t>(32, vcount - first), MarkMode::All, nullptr);
+}
+
+uint32_t PackSimulator::BatchRows() const { return t_->plain ? 1 : 32; }
+
+void PackSimulator::SimulateNew(uint32_t first, uint32_t rows) {
+  if (t_->plain) {
+    for (uint32_t j = first; j < first + rows; ++j) fsimul_one(j);
+    return;
+  }
+  for (uint32_t r = first; r < first + rows; r += 32)
+    t_->core.Packet(r, std::min<uint32_t>(32, first + rows - r), MarkMode::First, nullptr);
+}
+
+uint32_t PackSimulator::Detecting(uint32_t first, uint32_t rows, uint32_t node, char mark) {
+  return t_->core.Detecting(first, rows, node, mark);
 }

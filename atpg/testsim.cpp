@@ -167,6 +167,33 @@ uint32_t differing_outputs = 0;
 
 bool Opposite(unsigned char a, unsigned char b) { return (a == 0 && b == 1) || (a == 1 && b == 0); }
 
+// One bit per graph whose variable holds opposite binary values in the two
+// rows, kept with the count above, so that the search finds the graphs that
+// carry the effect without looking at every graph.
+std::vector<uint64_t> differing;
+
+void NoteDifference(uint32_t g, bool opposite) {
+  const uint64_t bit = uint64_t{1} << (g & 63);
+  if (opposite)
+    differing[g >> 6] |= bit;
+  else
+    differing[g >> 6] &= ~bit;
+}
+
+// The count and the bits from the rows as they are.
+void RecountDifferences() {
+  const unsigned char* good = vects[GoodRow()].data();
+  const unsigned char* faulty = vects[FaultyRow()].data();
+  std::fill(differing.begin(), differing.end(), 0);
+  differing_outputs = 0;
+  for (uint32_t g = 0; g < GrpCount; ++g) {
+    const uint32_t gv = GraphVar(g);
+    if (!Opposite(good[gv], faulty[gv])) continue;
+    NoteDifference(g, true);
+    if (IsOutputGraph(g)) ++differing_outputs;
+  }
+}
+
 // The graphs whose value a call has written since the rows were last reset
 // by ResetMachines, each once (`written_flag`), so that the reset clears just
 // those instead of every graph column; `rows_known` is false until the first
@@ -187,7 +214,9 @@ void WriteValue(uint32_t g, unsigned char* good, unsigned char* faulty, unsigned
   if (output && Opposite(good[gv], faulty[gv])) --differing_outputs;
   if (to_good) good[gv] = r;
   if (to_faulty) faulty[gv] = r;
-  if (output && Opposite(good[gv], faulty[gv])) ++differing_outputs;
+  const bool opposite = Opposite(good[gv], faulty[gv]);
+  if (output && opposite) ++differing_outputs;
+  NoteDifference(g, opposite);
 }
 
 }  // namespace
@@ -223,19 +252,37 @@ void ResetMachines() {
       std::fill(row + InpCount + ConCount, row + VarCount, X);
     }
   }
-  for (uint32_t g : written) written_flag[g] = 0;
+  for (uint32_t g : written) {
+    written_flag[g] = 0;
+    NoteDifference(g, false);
+  }
   written.clear();
+  differing_outputs = 0;
+  if (!rows_known) std::fill(differing.begin(), differing.end(), 0);
   rows_known = true;
+}
+
+int32_t LastDifferingGraph(int32_t from, uint32_t low) {
+  if (from < 0 || static_cast<uint32_t>(from) < low) return -1;
+  const uint32_t top = static_cast<uint32_t>(from);
+  uint32_t w = top >> 6;
+  uint64_t word = differing[w] & (~uint64_t{0} >> (63 - (top & 63)));
+  for (;;) {
+    if (word) {
+      const uint32_t g = (w << 6) + 63 - static_cast<uint32_t>(__builtin_clzll(word));
+      return g >= low ? static_cast<int32_t>(g) : -1;
+    }
+    if (w == 0 || (w << 6) <= low) return -1;
+    word = differing[--w];
+  }
 }
 
 void SetInitialEvents() {
   ResetEvents();
   for (uint32_t c = InpCount; c < InpCount + ConCount; ++c) SetEvent(c);
   BuildCone(CurrentGraph);
-  const unsigned char* good = vects[GoodRow()].data();
-  const unsigned char* faulty = vects[FaultyRow()].data();
-  differing_outputs = 0;
-  for (uint32_t v = VarCount - OutCount; v < VarCount; ++v) differing_outputs += Opposite(good[v], faulty[v]);
+  // Rows reset through ResetMachines differ nowhere; others are looked at.
+  if (!rows_known) RecountDifferences();
 }
 
 int32_t testsimul() {
@@ -302,6 +349,7 @@ void alloc_testsimul() {
   events.assign((GrpCount + 63) / 64, 0);
   event_words.assign((events.size() + 63) / 64 + 1, 0);
   fault_cone.assign(events.size() + 1, 0);
+  differing.assign(events.size() + 1, 0);
   written.clear();
   written_flag.assign(GrpCount, 0);
   rows_known = false;
@@ -319,6 +367,7 @@ void free_testsimul() {
   events.clear();
   event_words.clear();
   fault_cone.clear();
+  differing.clear();
   written.clear();
   written_flag.clear();
   rows_known = false;
