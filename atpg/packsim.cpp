@@ -55,6 +55,9 @@ class Core {
   // are loaded already.
   void Load(uint32_t first, uint32_t rows);
   uint32_t Observe(uint32_t g, uint32_t active);
+  // Observe with its result kept in obs and known, and taken from there for
+  // the patterns already known.
+  uint32_t Seen(uint32_t g, uint32_t active);
 
   FastGraphs fast;                         // the nodes as slots, and the readers of each graph
   std::vector<uint32_t> goodV, faultV;     // per variable: fault-free values, values with one graph changed
@@ -63,7 +66,8 @@ class Core {
   std::vector<uint32_t> reach, act;        // per node of one graph: reach and activation masks
   // Per graph: observation mask over the patterns `known`, valid while its
   // stamp is the packet's (the fault-free values it depends on change with
-  // every packet).
+  // every packet; rows added to a packet leave the patterns known as they
+  // were).
   std::vector<uint32_t> obs, known, stamp;
   uint32_t packetStamp = 0;
   PendingGraphs pending;          // graphs waiting for re-evaluation
@@ -151,15 +155,30 @@ inline void Merge(char& f, char mark) {
     f = '&';
 }
 
+uint32_t Core::Seen(uint32_t g, uint32_t active) {
+  if (stamp[g] != packetStamp) {
+    stamp[g] = packetStamp;
+    obs[g] = 0;
+    known[g] = 0;
+  }
+  const uint32_t unknown = active & ~known[g];
+  if (Any(unknown)) {
+    obs[g] |= Observe(g, unknown);
+    known[g] |= unknown;
+  }
+  return obs[g] & active;
+}
+
 void Core::Load(uint32_t first, uint32_t rows) {
   if (loaded && loadedFirst == first && loadedRows == rows) return;
-  if (++packetStamp == 0) {
+  const uint32_t fixed = InpCount + ConCount;
+  // Rows added to the packet loaded: the earlier rows are as they were, and
+  // so are their observation masks.
+  const bool grown = loaded && loadedFirst == first && loadedRows < rows;
+  if (!grown && ++packetStamp == 0) {
     std::fill(stamp.begin(), stamp.end(), 0);
     packetStamp = 1;
   }
-  const uint32_t fixed = InpCount + ConCount;
-  // Rows added to the packet loaded: the earlier rows are as they were.
-  const bool grown = loaded && loadedFirst == first && loadedRows < rows;
   if (!grown) std::fill(goodV.begin(), goodV.begin() + fixed, 0);
   for (uint32_t j = grown ? loadedRows : 0; j < rows; ++j) {
     const unsigned char* row = vects[first + j].data();
@@ -190,7 +209,11 @@ uint32_t Core::Detecting(uint32_t first, uint32_t rows, uint32_t node, char mark
   const uint32_t v = goodV[nd[c].var];
   const uint32_t active = (D[nd[c].one] ^ D[nd[c].zero]) & L[c] & (mark == '0' ? v : ~v);
   if (!Any(active) || IsOutputGraph(g)) return active;
-  return active & Observe(g, active);
+  // The graph's other faults are asked about next: one spread over the
+  // patterns in which any of them changes the graph answers for all.
+  uint32_t any = 0;
+  for (uint32_t k = 0; k < n; ++k) any |= (D[nd[k].one] ^ D[nd[k].zero]) & L[k];
+  return active & Seen(g, any);
 }
 
 void Core::Packet(uint32_t first, uint32_t rows, MarkMode mode, std::vector<uint32_t>* counts) {
@@ -235,10 +258,7 @@ void Core::Packet(uint32_t first, uint32_t rows, MarkMode mode, std::vector<uint
       // Without dropping nearly every graph is observed: over all patterns,
       // so that every earlier graph narrowing down to this one finds them.
       if (!dropping) active = valid;
-      seen = Observe(g, active);
-      obs[g] = seen;
-      known[g] = active;
-      stamp[g] = packetStamp;
+      seen = Seen(g, active);
     }
     if (!Any(seen)) continue;
     for (uint32_t c = 0; c < n; ++c) {

@@ -23,7 +23,10 @@ int32_t site_class = 0;
 
 // Three-valued value of graph g in `row`.  `site_rule`: the site node takes
 // the forced edge of its machine (`good` tells which) instead of its variable.
-unsigned char EvalGraph(uint32_t g, unsigned char* row, bool site_rule, bool good, uint32_t S) {
+// Only the fault graph holds the site, so the rule is compiled in for it
+// alone: without the site the walks are the same either way.
+template <bool site_rule>
+unsigned char EvalGraph(uint32_t g, unsigned char* row, bool good, uint32_t S) {
   const uint32_t beg = Grps[g].g_beg;
   const uint32_t forced = good ? 1 - CurrentFault : CurrentFault;
   uint32_t top = 0;
@@ -202,13 +205,24 @@ std::vector<uint32_t> written;
 std::vector<unsigned char> written_flag;
 bool rows_known = false;
 
-// Writes value r of graph g into the good row, the faulty row or both.
-void WriteValue(uint32_t g, unsigned char* good, unsigned char* faulty, unsigned char r, bool to_good,
-                bool to_faulty) {
-  const uint32_t gv = GraphVar(g);
+void NoteWritten(uint32_t g) {
   if (!written_flag[g]) {
     written_flag[g] = 1;
     written.push_back(g);
+  }
+}
+
+// Writes value r of graph g into the good row, the faulty row or both, and
+// keeps the differences of a graph of the cone; outside the cone both rows
+// are written alike and never differ.
+void WriteValue(uint32_t g, unsigned char* good, unsigned char* faulty, unsigned char r, bool to_good,
+                bool to_faulty) {
+  const uint32_t gv = GraphVar(g);
+  NoteWritten(g);
+  if (to_good && to_faulty && !InCone(g)) {
+    good[gv] = r;
+    faulty[gv] = r;
+    return;
   }
   const bool output = IsOutputGraph(g);
   if (output && Opposite(good[gv], faulty[gv])) --differing_outputs;
@@ -300,7 +314,7 @@ int32_t testsimul() {
   const uint32_t S = reached_code1;
   for (uint32_t g = NextScheduled(0, CurrentGraph); g < CurrentGraph; g = NextScheduled(g + 1, CurrentGraph)) {
     const uint32_t gv = GraphVar(g);
-    unsigned char r = EvalGraph(g, good, false, true, S);
+    unsigned char r = EvalGraph<false>(g, good, true, S);
     if (r != good[gv]) {
       WriteValue(g, good, faulty, r, true, true);
       SetEvent(gv);
@@ -314,7 +328,8 @@ int32_t testsimul() {
   // which is also when it changes in the faulty machine.
   for (uint32_t g = NextScheduled(CurrentGraph, GrpCount); g < GrpCount; g = NextScheduled(g + 1, GrpCount)) {
     const uint32_t gv = GraphVar(g);
-    unsigned char r = EvalGraph(g, good, true, true, reached_code1);
+    unsigned char r = g == CurrentGraph ? EvalGraph<true>(g, good, true, reached_code1)
+                                        : EvalGraph<false>(g, good, true, reached_code1);
     if (r != good[gv]) {
       WriteValue(g, good, faulty, r, true, !InCone(g));
       SetEvent(gv);
@@ -324,7 +339,8 @@ int32_t testsimul() {
   for (uint32_t g = NextScheduled(CurrentGraph, GrpCount, fault_cone.data()); g < GrpCount;
        g = NextScheduled(g + 1, GrpCount, fault_cone.data())) {
     const uint32_t gv = GraphVar(g);
-    unsigned char r = EvalGraph(g, faulty, true, false, reached_code1);
+    unsigned char r = g == CurrentGraph ? EvalGraph<true>(g, faulty, false, reached_code1)
+                                        : EvalGraph<false>(g, faulty, false, reached_code1);
     if (site_class == 3 && IsOutputGraph(g) && Opposite(r, good[gv])) {
       reached_code1 += 2;
       return 2;
