@@ -74,6 +74,38 @@ class Core {
   std::vector<uint32_t> touched;  // variables changed in faultV
   std::vector<uint32_t> graphOf;  // per node: its graph
   bool loaded = false;            // goodV and goodD hold rows loadedFirst .. + loadedRows - 1
+  // goodD holds every graph's slots (allSlots), or those of the graphs whose
+  // slotStamp is slotGen, the others being evaluated when asked for.
+  bool allSlots = false;
+  uint32_t slotGen = 0;
+  std::vector<uint32_t> slotStamp;
+  // Rows added to a packet are evaluated on demand: the graph variables of
+  // rows lazyFrom .. loadedRows-1 hold their values only where varStamp is
+  // lazyGen (Need), until Complete evaluates every graph.  The input and
+  // constant columns are always loaded, and so are all earlier rows.
+  uint32_t lazyFrom = 0, lazyGen = 0;
+  std::vector<uint32_t> varStamp;
+  std::vector<uint32_t> needStack;  // graphs waiting for their inputs' values
+  std::vector<uint32_t> needD;      // slots of one graph being evaluated on demand
+  bool Lazy() const { return lazyFrom < loadedRows; }
+  // The fault-free value of variable v (and its copy in faultV, which v may
+  // not have changed yet) for every row loaded.
+  void Need(uint32_t v);
+  void NeedInputsOf(uint32_t g) {
+    const FastNode* nd = fast.nodes.data() + Grps[g].g_beg;
+    for (uint32_t k = 0; k < Grps[g].g_len; ++k) Need(nd[k].var);
+  }
+  void Complete();
+  // The slots of graph g for the rows loaded.
+  const uint32_t* Slots(uint32_t g) {
+    uint32_t* D = goodD.data() + fast.slotBase[g];
+    if (!allSlots && slotStamp[g] != slotGen) {
+      if (Lazy()) NeedInputsOf(g);
+      EvalSlots(fast.nodes.data() + Grps[g].g_beg, Grps[g].g_len, goodV.data(), D);
+      slotStamp[g] = slotGen;
+    }
+    return D;
+  }
   uint32_t loadedFirst = 0, loadedRows = 0, loadedValid = 0;
 };
 
@@ -84,6 +116,14 @@ void Core::Prepare() {
   faultV.assign(VarCount, 0);
   goodD.assign(fast.SlotCount(), 0);
   for (uint32_t g = 0; g < GrpCount; ++g) goodD[fast.slotBase[g] + Grps[g].g_len] = ~0u;
+  slotStamp.assign(GrpCount, 0);
+  varStamp.assign(VarCount, 0);
+  lazyGen = 0;
+  lazyFrom = 0;
+  needStack.clear();
+  needD.assign(M + 2, 0);
+  slotGen = 0;
+  allSlots = false;
   work.assign(M + 2, 0);
   reach.assign(M + 2, 0);
   act.assign(M, 0);
@@ -115,11 +155,17 @@ uint32_t Core::Observe(uint32_t g, uint32_t active) {
     uint32_t h = pending.Pop(from);
     from = h;
     uint32_t n = Grps[h].g_len;
+    uint32_t hv = GraphVar(h);
+    if (Lazy()) {
+      // Every variable changed so far has its value: only unchanged ones,
+      // whose faultV is goodV, are evaluated here.
+      NeedInputsOf(h);
+      Need(hv);
+    }
     uint32_t* D = work.data();
     D[n] = ~0u;
     D[n + 1] = 0;
     EvalSlots(fast.nodes.data() + Grps[h].g_beg, n, faultV.data(), D);
-    uint32_t hv = GraphVar(h);
     uint32_t change = D[0] ^ goodV[hv];
     if (!Any(change)) continue;
     if (IsOutputGraph(h)) {
@@ -186,11 +232,26 @@ void Core::Load(uint32_t first, uint32_t rows) {
     for (uint32_t i = 0; i < fixed; ++i)
       if (row[i] != 0) goodV[i] |= bit;
   }
+  if (grown) {
+    if (!Lazy()) lazyFrom = loadedRows;
+    if (++lazyGen == 0) {
+      std::fill(varStamp.begin(), varStamp.end(), 0);
+      lazyGen = 1;
+    }
+    ++slotGen;
+    allSlots = false;
+    std::copy(goodV.begin(), goodV.begin() + fixed, faultV.begin());
+    loadedRows = rows;
+    loadedValid = rows == 32 ? ~0u : (1u << rows) - 1;
+    return;
+  }
   for (uint32_t g = 0; g < GrpCount; ++g) {
     uint32_t* D = goodD.data() + fast.slotBase[g];
     EvalSlots(fast.nodes.data() + Grps[g].g_beg, Grps[g].g_len, goodV.data(), D);
     goodV[GraphVar(g)] = D[0];
   }
+  allSlots = true;
+  lazyFrom = rows;
   std::copy(goodV.begin(), goodV.end(), faultV.begin());
   loaded = true;
   loadedFirst = first;
@@ -198,12 +259,58 @@ void Core::Load(uint32_t first, uint32_t rows) {
   loadedValid = rows == 32 ? ~0u : (1u << rows) - 1;
 }
 
+void Core::Need(uint32_t v) {
+  const uint32_t fixed = InpCount + ConCount;
+  if (v < fixed || varStamp[v] == lazyGen) return;
+  needStack.assign(1, v - fixed);
+  while (!needStack.empty()) {
+    const uint32_t g = needStack.back();
+    const uint32_t gv = GraphVar(g);
+    if (varStamp[gv] == lazyGen) {
+      needStack.pop_back();
+      continue;
+    }
+    const FastNode* nd = fast.nodes.data() + Grps[g].g_beg;
+    const uint32_t n = Grps[g].g_len;
+    bool ready = true;
+    for (uint32_t k = 0; k < n; ++k) {
+      const uint32_t u = nd[k].var;
+      if (u >= fixed && varStamp[u] != lazyGen) {
+        needStack.push_back(u - fixed);
+        ready = false;
+      }
+    }
+    if (!ready) continue;
+    needStack.pop_back();
+    uint32_t* D = needD.data();
+    D[n] = ~0u;
+    D[n + 1] = 0;
+    EvalSlots(nd, n, goodV.data(), D);
+    goodV[gv] = D[0];
+    faultV[gv] = D[0];
+    varStamp[gv] = lazyGen;
+  }
+}
+
+void Core::Complete() {
+  if (!Lazy()) return;
+  for (uint32_t g = 0; g < GrpCount; ++g) {
+    uint32_t* D = goodD.data() + fast.slotBase[g];
+    EvalSlots(fast.nodes.data() + Grps[g].g_beg, Grps[g].g_len, goodV.data(), D);
+    goodV[GraphVar(g)] = D[0];
+  }
+  std::copy(goodV.begin(), goodV.end(), faultV.begin());
+  allSlots = true;
+  lazyFrom = loadedRows;
+}
+
 uint32_t Core::Detecting(uint32_t first, uint32_t rows, uint32_t node, char mark) {
   Load(first, rows);
   const uint32_t g = graphOf[node];
+  if (Lazy()) Need(GraphVar(g));
   const uint32_t b = Grps[g].g_beg, n = Grps[g].g_len, c = node - b;
   const FastNode* nd = fast.nodes.data() + b;
-  const uint32_t* D = goodD.data() + fast.slotBase[g];
+  const uint32_t* D = Slots(g);
   uint32_t* L = reach.data();
   ReachMasks(nd, n, goodV.data(), loadedValid, L);
   const uint32_t v = goodV[nd[c].var];
@@ -218,6 +325,7 @@ uint32_t Core::Detecting(uint32_t first, uint32_t rows, uint32_t node, char mark
 
 void Core::Packet(uint32_t first, uint32_t rows, MarkMode mode, std::vector<uint32_t>* counts) {
   Load(first, rows);
+  Complete();
   const uint32_t valid = loadedValid;
   const bool dropping = mode != MarkMode::All;
   const uint32_t fixed = InpCount + ConCount;
@@ -239,7 +347,7 @@ void Core::Packet(uint32_t first, uint32_t rows, MarkMode mode, std::vector<uint
     for (uint32_t c = 0; c < n && !live; ++c) live = Wants0(status[b + c]) || Wants1(status[b + c]);
     if (!live) continue;
     const FastNode* nd = fast.nodes.data() + b;
-    const uint32_t* D = goodD.data() + fast.slotBase[g];
+    const uint32_t* D = Slots(g);
     uint32_t* L = reach.data();
     ReachMasks(nd, n, goodV.data(), valid, L);
     uint32_t active = 0;

@@ -18,6 +18,9 @@ namespace {
 
 constexpr unsigned char X = 'x';
 
+// The helpers of the evaluation loops run once per graph evaluated.
+#define ALWAYS_INLINE inline __attribute__((always_inline))
+
 // Site class of the current call (0, 1 or 3).
 int32_t site_class = 0;
 
@@ -109,12 +112,12 @@ void BuildEventMasks() {
   }
 }
 
-void Unschedule(uint32_t g) { events[g >> 6] &= ~(uint64_t{1} << (g & 63)); }
+ALWAYS_INLINE void Unschedule(uint32_t g) { events[g >> 6] &= ~(uint64_t{1} << (g & 63)); }
 
 // The first graph at or after `from`, before `end`, whose bit is set in
 // `events` and, with `within`, also in `within`; `end` when there is none.
 // Reads the words afresh, so graphs scheduled meanwhile are seen.
-uint32_t NextScheduled(uint32_t from, uint32_t end, const uint64_t* within = nullptr) {
+ALWAYS_INLINE uint32_t NextScheduled(uint32_t from, uint32_t end, const uint64_t* within = nullptr) {
   while (from < end) {
     const uint32_t w = from >> 6;
     uint64_t word = events[w] >> (from & 63);
@@ -143,7 +146,7 @@ uint32_t NextScheduled(uint32_t from, uint32_t end, const uint64_t* within = nul
 std::vector<uint64_t> fault_cone;
 std::vector<uint32_t> cone_stack;
 
-bool InCone(uint32_t g) { return (fault_cone[g >> 6] >> (g & 63)) & 1u; }
+ALWAYS_INLINE bool InCone(uint32_t g) { return (fault_cone[g >> 6] >> (g & 63)) & 1u; }
 
 void BuildCone(uint32_t graph) {
   std::fill(fault_cone.begin(), fault_cone.end(), 0);
@@ -168,14 +171,14 @@ void BuildCone(uint32_t graph) {
 // every output to find one that shows the effect.
 uint32_t differing_outputs = 0;
 
-bool Opposite(unsigned char a, unsigned char b) { return (a == 0 && b == 1) || (a == 1 && b == 0); }
+ALWAYS_INLINE bool Opposite(unsigned char a, unsigned char b) { return (a == 0 && b == 1) || (a == 1 && b == 0); }
 
 // One bit per graph whose variable holds opposite binary values in the two
 // rows, kept with the count above, so that the search finds the graphs that
 // carry the effect without looking at every graph.
 std::vector<uint64_t> differing;
 
-void NoteDifference(uint32_t g, bool opposite) {
+ALWAYS_INLINE void NoteDifference(uint32_t g, bool opposite) {
   const uint64_t bit = uint64_t{1} << (g & 63);
   if (opposite)
     differing[g >> 6] |= bit;
@@ -205,7 +208,7 @@ std::vector<uint32_t> written;
 std::vector<unsigned char> written_flag;
 bool rows_known = false;
 
-void NoteWritten(uint32_t g) {
+ALWAYS_INLINE void NoteWritten(uint32_t g) {
   if (!written_flag[g]) {
     written_flag[g] = 1;
     written.push_back(g);
@@ -215,7 +218,7 @@ void NoteWritten(uint32_t g) {
 // Writes value r of graph g into the good row, the faulty row or both, and
 // keeps the differences of a graph of the cone; outside the cone both rows
 // are written alike and never differ.
-void WriteValue(uint32_t g, unsigned char* good, unsigned char* faulty, unsigned char r, bool to_good,
+ALWAYS_INLINE void WriteValue(uint32_t g, unsigned char* good, unsigned char* faulty, unsigned char r, bool to_good,
                 bool to_faulty) {
   const uint32_t gv = GraphVar(g);
   NoteWritten(g);
@@ -238,7 +241,9 @@ void WriteValue(uint32_t g, unsigned char* good, unsigned char* faulty, unsigned
 uint32_t GoodRow() { return vcount - 2; }
 uint32_t FaultyRow() { return vcount - 1; }
 
-void SetEvent(uint32_t var) {
+namespace {
+
+ALWAYS_INLINE void Schedule(uint32_t var) {
   uint64_t* ev = events.data();
   uint64_t* summary = event_words.data();
   for (uint32_t i = mask_start[var], end = mask_start[var + 1]; i < end; ++i) {
@@ -247,6 +252,10 @@ void SetEvent(uint32_t var) {
     summary[m.word >> 6] |= uint64_t{1} << (m.word & 63);
   }
 }
+
+}  // namespace
+
+void SetEvent(uint32_t var) { Schedule(var); }
 
 void ResetEvents() {
   for (uint32_t s = 0; s < event_words.size(); ++s) {
@@ -317,7 +326,7 @@ int32_t testsimul() {
     unsigned char r = EvalGraph<false>(g, good, true, S);
     if (r != good[gv]) {
       WriteValue(g, good, faulty, r, true, true);
-      SetEvent(gv);
+      Schedule(gv);
     }
     Unschedule(g);
   }
@@ -332,7 +341,7 @@ int32_t testsimul() {
                                         : EvalGraph<false>(g, good, true, reached_code1);
     if (r != good[gv]) {
       WriteValue(g, good, faulty, r, true, !InCone(g));
-      SetEvent(gv);
+      Schedule(gv);
     }
   }
   reached_code1 += 2;
@@ -347,7 +356,7 @@ int32_t testsimul() {
     }
     if (r != faulty[gv]) {
       WriteValue(g, good, faulty, r, false, true);
-      SetEvent(gv);
+      Schedule(gv);
     }
   }
   reached_code1 += 2;
