@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -57,6 +58,8 @@ void write_result(const std::string& path) {
   if (TPFFlag) {
     write_inputs(path);
   } else if (FaultTable) {
+    // The fault loop keeps no table rows of its own patterns.
+    if (ftable.size() < vcount) ftable.resize(vcount, std::vector<char>(NodCount, 'X'));
     ResetFsimulDropping();
     BeginProcessing("Fault Simulation");
     StartTimer();

@@ -23,13 +23,17 @@ namespace {
 // The store grows as patterns are found, so the limit costs nothing until it
 // is reached.  Pattern rows come first and the two work rows stay last (a
 // row keeps its buffer when the list of rows grows, so the search's rows only
-// change place).  The list and the fault table grow by doubling.
-void StorePatternRow() {
+// change place).  The list grows by doubling.  The fault table of the
+// patterns is written only by -fault_table, which simulates them all again;
+// the fault loop needs its rows only where the single-fault simulator takes
+// the new patterns (`with_table`).
+void StorePatternRow(bool with_table) {
   if (vektoreid + 2 == vcount) {
     vects.insert(vects.end() - 2, BlankRow());
     ++vcount;
   }
-  while (ftable.size() <= vektoreid) ftable.emplace_back(NodCount, 'X');
+  if (with_table)
+    while (ftable.size() <= vektoreid) ftable.emplace_back(NodCount, 'X');
 }
 
 // -test_per_fault writes the input columns only and never simulates its
@@ -86,8 +90,11 @@ struct Batch {
   PackSimulator sim;
   uint32_t first = 0, count = 0;
 
+  // The single-fault simulator's batches of one row mark the fault table.
+  bool Plain() const { return sim.BatchRows() == 1; }
+
   void Flush() {
-    if (count > 0) sim.SimulateNew(first, count);
+    if (count > 0) sim.SimulateNew(first, count, Plain());
     first += count;
     count = 0;
   }
@@ -149,7 +156,7 @@ GenerateEnd generate() {
           else if (mark != digit)
             mark = '&';
         } else {
-          StorePatternRow();
+          StorePatternRow(batch.Plain());
           std::vector<unsigned char>& pattern = vects[vektoreid];
           const std::vector<unsigned char>& good = vects[GoodRow()];
           for (uint32_t i = 0; i < InpCount; ++i) pattern[i] = good[i];

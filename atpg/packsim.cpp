@@ -49,6 +49,9 @@ class Core {
   // changed since.  Without it, the rows loaded keep their input columns and
   // a packet of the same first row and more rows loads only the rows added.
   void Forget() { loaded = false; }
+  // Mode First writes its marks into the fault table (which then has the
+  // rows) only when `table` is set.
+  bool table = true;
 
  private:
   // Fault-free values of the rows into goodV and goodD, unless those rows
@@ -377,11 +380,11 @@ void Core::Packet(uint32_t first, uint32_t rows, MarkMode mode, std::vector<uint
         // The status is that before the packet's first row: a fault goes to
         // the first row that detects it, after which no later row wants it.
         if (d & v) {
-          ftable[first + static_cast<uint32_t>(__builtin_ctz(d & v))][b + c] = '0';
+          if (table) ftable[first + static_cast<uint32_t>(__builtin_ctz(d & v))][b + c] = '0';
           Merge(status[b + c], '0');
         }
         if (d & ~v) {
-          ftable[first + static_cast<uint32_t>(__builtin_ctz(d & ~v))][b + c] = '1';
+          if (table) ftable[first + static_cast<uint32_t>(__builtin_ctz(d & ~v))][b + c] = '1';
           Merge(status[b + c], '1');
         }
         continue;
@@ -443,11 +446,12 @@ void PackSimulator::SimulateAll() {
 
 uint32_t PackSimulator::BatchRows() const { return t_->plain ? 1 : 32; }
 
-void PackSimulator::SimulateNew(uint32_t first, uint32_t rows) {
+void PackSimulator::SimulateNew(uint32_t first, uint32_t rows, bool table) {
   if (t_->plain) {
     for (uint32_t j = first; j < first + rows; ++j) fsimul_one(j);
     return;
   }
+  t_->core.table = table;
   for (uint32_t r = first; r < first + rows; r += 32)
     t_->core.Packet(r, std::min<uint32_t>(32, first + rows - r), MarkMode::First, nullptr);
 }

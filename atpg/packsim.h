@@ -40,7 +40,9 @@ class PackSimulator {
   // first .. first+rows-1 in turn: their graph columns take their fault-free
   // values, and each fault that the status lacks is marked in the fault
   // table row of the first of them that detects it and merged into faults.
-  void SimulateNew(uint32_t first, uint32_t rows);
+  // Without `table` the fault table (which need not have those rows) is left
+  // alone; a model with delayed variables always uses it.
+  void SimulateNew(uint32_t first, uint32_t rows, bool table = true);
   // The rows among first .. first+rows-1 (at most BatchRows(), of a model
   // without delayed variables) that detect the fault of `node` whose mark
   // is `mark` ('0' stuck-at-0, '1' stuck-at-1 on the node's variable): bit j
