@@ -15,6 +15,7 @@
 #include "messages.h"
 #include "mudel.h"
 #include "outfile.h"
+#include "packsim.h"
 #include "podem.h"
 #include "testsim.h"
 #include "textnum.h"
@@ -63,7 +64,8 @@ void write_result(const std::string& path) {
     ResetFsimulDropping();
     BeginProcessing("Fault Simulation");
     StartTimer();
-    fsimul();
+    // fsimul without dropping, word-parallel.
+    PackSimulator().SimulateAll();
     EndProcessing();
     EndTimer();
     write_vec(path, 0);
