@@ -31,16 +31,6 @@ int32_t site_class = 0;
 template <bool site_rule>
 unsigned char EvalGraph(uint32_t g, unsigned char* row, bool good, uint32_t S) {
   const uint32_t beg = Grps[g].g_beg;
-  if (!site_rule && Grps[g].g_len == 1) {
-    // A lone node whose edges both end the walk: its variable's value,
-    // 'x' included (its one alternative ends with 0).  Its mark would be
-    // looked at by no other walk.
-    const NodRec& n = Nods[beg];
-    if (n.n_dst[0] == 0 && n.n_dst[1] == 0) {
-      const unsigned char v = row[n.n_var];
-      return v == X ? X : static_cast<unsigned char>(v ^ (n.n_flags & 1u));
-    }
-  }
   const uint32_t forced = good ? 1 - CurrentFault : CurrentFault;
   uint32_t top = 0;
   uint32_t k = 0, e;
@@ -109,29 +99,16 @@ struct EventMask {
 };
 std::vector<uint32_t> mask_start;
 std::vector<EventMask> masks;
-// The same for the bits of event_words: the words of `events` that those
-// masks touch, grouped by word of event_words.
-std::vector<uint32_t> summary_start;
-std::vector<EventMask> summary_masks;
 
 void BuildEventMasks() {
   mask_start.assign(1, 0);
   masks.clear();
-  summary_start.assign(1, 0);
-  summary_masks.clear();
   for (uint32_t var = 0; var < NextGrps.size(); ++var) {
     for (uint32_t g : NextGrps[var]) {
-      if (masks.size() == mask_start.back() || masks.back().word != (g >> 6)) {
-        masks.push_back(EventMask{g >> 6, 0});
-        const uint32_t w = g >> 6;
-        if (summary_masks.size() == summary_start.back() || summary_masks.back().word != (w >> 6))
-          summary_masks.push_back(EventMask{w >> 6, 0});
-        summary_masks.back().bits |= uint64_t{1} << (w & 63);
-      }
+      if (masks.size() == mask_start.back() || masks.back().word != (g >> 6)) masks.push_back(EventMask{g >> 6, 0});
       masks.back().bits |= uint64_t{1} << (g & 63);
     }
     mask_start.push_back(static_cast<uint32_t>(masks.size()));
-    summary_start.push_back(static_cast<uint32_t>(summary_masks.size()));
   }
 }
 
@@ -269,9 +246,11 @@ namespace {
 ALWAYS_INLINE void Schedule(uint32_t var) {
   uint64_t* ev = events.data();
   uint64_t* summary = event_words.data();
-  for (uint32_t i = mask_start[var], end = mask_start[var + 1]; i < end; ++i) ev[masks[i].word] |= masks[i].bits;
-  for (uint32_t i = summary_start[var], end = summary_start[var + 1]; i < end; ++i)
-    summary[summary_masks[i].word] |= summary_masks[i].bits;
+  for (uint32_t i = mask_start[var], end = mask_start[var + 1]; i < end; ++i) {
+    const EventMask m = masks[i];
+    ev[m.word] |= m.bits;
+    summary[m.word >> 6] |= uint64_t{1} << (m.word & 63);
+  }
 }
 
 }  // namespace
