@@ -84,8 +84,9 @@ void PrintSummary(uint32_t untestable, uint64_t backtracks) {
 // Fault dropping needs only to know, for each fault the loop comes to, whether
 // an earlier pattern detects it; the patterns are simulated together a batch
 // at a time, and a fault that the status still lacks is looked up in the
-// batch not yet simulated.  The status, the table and the rows come out as
-// when every pattern is simulated as soon as it is found.
+// batch not yet simulated.  The status and the rows come out as when every
+// pattern is simulated as soon as it is found; the batches keep no fault-table
+// rows (see StorePatternRow).
 struct Batch {
   PackSimulator sim;
   uint32_t first = 0, count = 0;
