@@ -6,6 +6,7 @@
 #include "messages.h"
 #include "mudel.h"
 #include "outfile.h"
+#include "packsim.h"
 #include "podem.h"
 #include "random.h"
 #include "testsim.h"
@@ -19,24 +20,20 @@ FILE* redundant_file = nullptr;
 
 namespace {
 
-void ResetWorkRows() {
-  unsigned char* rows[2] = {vects[GoodRow()].data(), vects[FaultyRow()].data()};
-  for (unsigned char* row : rows) {
-    for (uint32_t i = 0; i < InpCount; ++i) row[i] = 'x';
-    for (uint32_t v = InpCount + ConCount; v < VarCount; ++v) row[v] = 'x';
-  }
-}
-
 // The store grows as patterns are found, so the limit costs nothing until it
 // is reached.  Pattern rows come first and the two work rows stay last (a
 // row keeps its buffer when the list of rows grows, so the search's rows only
-// change place).  The list and the fault table grow by doubling.
-void StorePatternRow() {
+// change place).  The list grows by doubling.  The fault table of the
+// patterns is written only by -fault_table, which simulates them all again;
+// the fault loop needs its rows only where the single-fault simulator takes
+// the new patterns (`with_table`).
+void StorePatternRow(bool with_table) {
   if (vektoreid + 2 == vcount) {
     vects.insert(vects.end() - 2, BlankRow());
     ++vcount;
   }
-  while (ftable.size() <= vektoreid) ftable.emplace_back(NodCount, 'X');
+  if (with_table)
+    while (ftable.size() <= vektoreid) ftable.emplace_back(NodCount, 'X');
 }
 
 // -test_per_fault writes the input columns only and never simulates its
@@ -83,6 +80,43 @@ void PrintSummary(uint32_t untestable, uint64_t backtracks) {
 
 }  // namespace
 
+// The patterns stored but not yet fault-simulated: rows first .. first+count-1.
+// Fault dropping needs only to know, for each fault the loop comes to, whether
+// an earlier pattern detects it; the patterns are simulated together a batch
+// at a time, and a fault that the status still lacks is looked up in the
+// batch not yet simulated.  The status and the rows come out as when every
+// pattern is simulated as soon as it is found; the batches keep no fault-table
+// rows (see StorePatternRow).
+struct Batch {
+  PackSimulator sim;
+  uint32_t first = 0, count = 0;
+
+  // The single-fault simulator's batches of one row mark the fault table.
+  bool Plain() const { return sim.BatchRows() == 1; }
+
+  void Flush() {
+    if (count > 0) sim.SimulateNew(first, count, Plain());
+    first += count;
+    count = 0;
+  }
+  bool Detects(uint32_t node, char digit) { return count > 0 && sim.Detecting(first, count, node, digit) != 0; }
+  // Row first+count becomes part of the batch; false when it does not detect
+  // the fault it was found for.
+  bool Add(uint32_t node, char digit) {
+    ++count;
+    const uint32_t rows = sim.BatchRows();
+    bool covered;
+    if (rows == 1) {
+      Flush();
+      covered = ftable[first - 1][node] == digit;
+    } else {
+      covered = (sim.Detecting(first, count, node, digit) >> (count - 1)) & 1u;
+      if (count == rows) Flush();
+    }
+    return covered;
+  }
+};
+
 GenerateEnd generate() {
   vektoreid = 0;
   uint32_t untestable = 0;
@@ -90,6 +124,7 @@ GenerateEnd generate() {
   reached_code1 = 0;
   kept_inputs.clear();
   SetFsimulDropping();
+  Batch batch;
   uint32_t graph = 0;
   for (uint32_t node = 0; node < NodCount; ++node) {
     while (node >= Grps[graph].g_beg + Grps[graph].g_len) ++graph;
@@ -101,8 +136,8 @@ GenerateEnd generate() {
       RealFault = inverted ? 1 - stuck : stuck;
       const char digit = static_cast<char>('0' + RealFault);
       char& mark = faults[node];
-      if (!TPFFlag && (mark == digit || mark == '&')) continue;
-      ResetWorkRows();
+      if (!TPFFlag && (mark == digit || mark == '&' || batch.Detects(node, digit))) continue;
+      ResetMachines();
       SetInitialEvents();
       int result = ag_podem();
       backtracks += backtrack_count;
@@ -111,6 +146,7 @@ GenerateEnd generate() {
         if (vektoreid >= rows_for_patterns) {
           // The patterns kept so far are written all the same, so their
           // figures are printed as at the end of a full run.
+          batch.Flush();
           PrintSummary(untestable, backtracks);
           return GenerateEnd::VectorLimit;
         }
@@ -121,14 +157,13 @@ GenerateEnd generate() {
           else if (mark != digit)
             mark = '&';
         } else {
-          StorePatternRow();
+          StorePatternRow(batch.Plain());
           std::vector<unsigned char>& pattern = vects[vektoreid];
           const std::vector<unsigned char>& good = vects[GoodRow()];
           for (uint32_t i = 0; i < InpCount; ++i) pattern[i] = good[i];
           for (uint32_t i = 0; i < InpCount; ++i)
             if (pattern[i] == 'x') pattern[i] = static_cast<unsigned char>(GetRnd() & 1u);
-          fsimul_one(vektoreid);
-          if (ftable[vektoreid][node] != digit) Error("internal err 3 (fault not covered)", -1);
+          if (!batch.Add(node, digit)) Error("internal err 3 (fault not covered)", -1);
         }
         ++vektoreid;
       } else if (result == 1) {
@@ -137,6 +172,7 @@ GenerateEnd generate() {
       }
     }
   }
+  batch.Flush();
   PrintSummary(untestable, backtracks);
   return GenerateEnd::Done;
 }

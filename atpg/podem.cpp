@@ -86,8 +86,6 @@ int XPathCheck(uint32_t var) {
 }
 
 int32_t FindDfront() {
-  const unsigned char* good = vects[GoodRow()].data();
-  const unsigned char* faulty = vects[FaultyRow()].data();
   int32_t pos;
   bool from_end;
   if (D_pointer == -1) {
@@ -99,18 +97,23 @@ int32_t FindDfront() {
     pos = lastXBranch - 1;
   }
   while (D_pointer >= 0 && D_pointer >= static_cast<int32_t>(CurrentGraph)) {
-    uint32_t var = GraphVar(static_cast<uint32_t>(D_pointer));
-    if (Binary(good[var]) && Binary(faulty[var]) && good[var] != faulty[var]) {
-      const std::vector<uint32_t>& list = NextGrps[var];
-      if (from_end) pos = static_cast<int32_t>(list.size()) - 1;
-      for (; pos >= 0; --pos) {
-        uint32_t cand = list[static_cast<size_t>(pos)];
-        if (XPathCheck(GraphVar(cand))) {
-          lastXBranch = pos;
-          Current_D = static_cast<int32_t>(cand);
-          TRACE("  D-frontier: graph %u via graph %d\n", cand, D_pointer);
-          return Current_D;
-        }
+    // Only a graph whose variable holds opposite binary values in the two
+    // rows offers candidates; the simulator keeps those graphs.
+    const int32_t next = LastDifferingGraph(D_pointer, CurrentGraph);
+    if (next != D_pointer) {
+      D_pointer = next == -1 ? static_cast<int32_t>(CurrentGraph) - 1 : next;
+      from_end = true;
+      continue;
+    }
+    const std::vector<uint32_t>& list = NextGrps[GraphVar(static_cast<uint32_t>(D_pointer))];
+    if (from_end) pos = static_cast<int32_t>(list.size()) - 1;
+    for (; pos >= 0; --pos) {
+      uint32_t cand = list[static_cast<size_t>(pos)];
+      if (XPathCheck(GraphVar(cand))) {
+        lastXBranch = pos;
+        Current_D = static_cast<int32_t>(cand);
+        TRACE("  D-frontier: graph %u via graph %d\n", cand, D_pointer);
+        return Current_D;
       }
     }
     --D_pointer;

@@ -18,12 +18,18 @@ namespace {
 
 constexpr unsigned char X = 'x';
 
+// The helpers of the evaluation loops run once per graph evaluated.
+#define ALWAYS_INLINE inline __attribute__((always_inline))
+
 // Site class of the current call (0, 1 or 3).
 int32_t site_class = 0;
 
 // Three-valued value of graph g in `row`.  `site_rule`: the site node takes
 // the forced edge of its machine (`good` tells which) instead of its variable.
-unsigned char EvalGraph(uint32_t g, unsigned char* row, bool site_rule, bool good, uint32_t S) {
+// Only the fault graph holds the site, so the rule is compiled in for it
+// alone: without the site the walks are the same either way.
+template <bool site_rule>
+unsigned char EvalGraph(uint32_t g, unsigned char* row, bool good, uint32_t S) {
   const uint32_t beg = Grps[g].g_beg;
   const uint32_t forced = good ? 1 - CurrentFault : CurrentFault;
   uint32_t top = 0;
@@ -78,20 +84,156 @@ unsigned char EvalGraph(uint32_t g, unsigned char* row, bool site_rule, bool goo
   return 1;
 }
 
-void Unschedule(uint32_t g) { events[g >> 6] &= ~(uint64_t{1} << (g & 63)); }
+// Graphs scheduled for evaluation: `events` holds one bit per graph and
+// `event_words` one bit per word of `events` that may be nonzero, so that
+// finding the next scheduled graph and clearing them all cost little more
+// than the graphs scheduled, however many graphs the model has.
+std::vector<uint64_t> event_words;
 
-// The first scheduled graph at or after `from`, or `end` when there is none
-// before it.  Reads the words afresh, so graphs scheduled meanwhile are seen.
-uint32_t NextScheduled(uint32_t from, uint32_t end) {
+// Per variable, the bits SetEvent sets: its readers grouped by word of
+// `events`, a word index and its mask each (readers of a variable often
+// share words, and a variable read by a thousand graphs is common).
+struct EventMask {
+  uint32_t word;
+  uint64_t bits;
+};
+std::vector<uint32_t> mask_start;
+std::vector<EventMask> masks;
+
+void BuildEventMasks() {
+  mask_start.assign(1, 0);
+  masks.clear();
+  for (uint32_t var = 0; var < NextGrps.size(); ++var) {
+    for (uint32_t g : NextGrps[var]) {
+      if (masks.size() == mask_start.back() || masks.back().word != (g >> 6)) masks.push_back(EventMask{g >> 6, 0});
+      masks.back().bits |= uint64_t{1} << (g & 63);
+    }
+    mask_start.push_back(static_cast<uint32_t>(masks.size()));
+  }
+}
+
+ALWAYS_INLINE void Unschedule(uint32_t g) { events[g >> 6] &= ~(uint64_t{1} << (g & 63)); }
+
+// The first graph at or after `from`, before `end`, whose bit is set in
+// `events` and, with `within`, also in `within`; `end` when there is none.
+// Reads the words afresh, so graphs scheduled meanwhile are seen.
+ALWAYS_INLINE uint32_t NextScheduled(uint32_t from, uint32_t end, const uint64_t* within = nullptr) {
   while (from < end) {
-    uint64_t word = events[from >> 6] >> (from & 63);
+    const uint32_t w = from >> 6;
+    uint64_t word = events[w] >> (from & 63);
+    if (within) word &= within[w] >> (from & 63);
     if (word) {
       uint32_t g = from + static_cast<uint32_t>(__builtin_ctzll(word));
       return g < end ? g : end;
     }
-    from = (from | 63) + 1;
+    // Skip the words known to be zero, 64 at a time.
+    uint32_t next = w + 1;
+    uint64_t summary = event_words[next >> 6] & (~uint64_t{0} << (next & 63));
+    while (summary == 0) {
+      next = ((next >> 6) + 1) << 6;
+      if ((uint64_t{next} << 6) >= end) return end;
+      summary = event_words[next >> 6];
+    }
+    from = ((next & ~63u) + static_cast<uint32_t>(__builtin_ctzll(summary))) << 6;
   }
   return end;
+}
+
+// The graphs the fault's effect can reach: the fault graph and every graph
+// that reads the variable of one of them.  Elsewhere both machines read the
+// same values and so hold the same values, which is why the faulty pass
+// evaluates only these graphs.
+std::vector<uint64_t> fault_cone;
+std::vector<uint32_t> cone_stack;
+
+ALWAYS_INLINE bool InCone(uint32_t g) { return (fault_cone[g >> 6] >> (g & 63)) & 1u; }
+
+void BuildCone(uint32_t graph) {
+  std::fill(fault_cone.begin(), fault_cone.end(), 0);
+  if (graph >= GrpCount) return;
+  fault_cone[graph >> 6] |= uint64_t{1} << (graph & 63);
+  cone_stack.assign(1, graph);
+  while (!cone_stack.empty()) {
+    const uint32_t g = cone_stack.back();
+    cone_stack.pop_back();
+    for (uint32_t r : NextGrps[GraphVar(g)]) {
+      uint64_t& word = fault_cone[r >> 6];
+      const uint64_t bit = uint64_t{1} << (r & 63);
+      if (word & bit) continue;
+      word |= bit;
+      cone_stack.push_back(r);
+    }
+  }
+}
+
+// Outputs that hold opposite binary values in the two machines, kept up to
+// date at every write of an output's value, so that a call need not look at
+// every output to find one that shows the effect.
+uint32_t differing_outputs = 0;
+
+ALWAYS_INLINE bool Opposite(unsigned char a, unsigned char b) { return (a == 0 && b == 1) || (a == 1 && b == 0); }
+
+// One bit per graph whose variable holds opposite binary values in the two
+// rows, kept with the count above, so that the search finds the graphs that
+// carry the effect without looking at every graph.
+std::vector<uint64_t> differing;
+
+ALWAYS_INLINE void NoteDifference(uint32_t g, bool opposite) {
+  const uint64_t bit = uint64_t{1} << (g & 63);
+  if (opposite)
+    differing[g >> 6] |= bit;
+  else
+    differing[g >> 6] &= ~bit;
+}
+
+// The count and the bits from the rows as they are.
+void RecountDifferences() {
+  const unsigned char* good = vects[GoodRow()].data();
+  const unsigned char* faulty = vects[FaultyRow()].data();
+  std::fill(differing.begin(), differing.end(), 0);
+  differing_outputs = 0;
+  for (uint32_t g = 0; g < GrpCount; ++g) {
+    const uint32_t gv = GraphVar(g);
+    if (!Opposite(good[gv], faulty[gv])) continue;
+    NoteDifference(g, true);
+    if (IsOutputGraph(g)) ++differing_outputs;
+  }
+}
+
+// The graphs whose value a call has written since the rows were last reset
+// by ResetMachines, each once (`written_flag`), so that the reset clears just
+// those instead of every graph column; `rows_known` is false until the first
+// full reset.
+std::vector<uint32_t> written;
+std::vector<unsigned char> written_flag;
+bool rows_known = false;
+
+ALWAYS_INLINE void NoteWritten(uint32_t g) {
+  if (!written_flag[g]) {
+    written_flag[g] = 1;
+    written.push_back(g);
+  }
+}
+
+// Writes value r of graph g into the good row, the faulty row or both, and
+// keeps the differences of a graph of the cone; outside the cone both rows
+// are written alike and never differ.
+ALWAYS_INLINE void WriteValue(uint32_t g, unsigned char* good, unsigned char* faulty, unsigned char r, bool to_good,
+                bool to_faulty) {
+  const uint32_t gv = GraphVar(g);
+  NoteWritten(g);
+  if (to_good && to_faulty && !InCone(g)) {
+    good[gv] = r;
+    faulty[gv] = r;
+    return;
+  }
+  const bool output = IsOutputGraph(g);
+  if (output && Opposite(good[gv], faulty[gv])) --differing_outputs;
+  if (to_good) good[gv] = r;
+  if (to_faulty) faulty[gv] = r;
+  const bool opposite = Opposite(good[gv], faulty[gv]);
+  if (output && opposite) ++differing_outputs;
+  NoteDifference(g, opposite);
 }
 
 }  // namespace
@@ -99,15 +241,71 @@ uint32_t NextScheduled(uint32_t from, uint32_t end) {
 uint32_t GoodRow() { return vcount - 2; }
 uint32_t FaultyRow() { return vcount - 1; }
 
-void SetEvent(uint32_t var) {
-  for (uint32_t g : NextGrps[var]) events[g >> 6] |= uint64_t{1} << (g & 63);
+namespace {
+
+ALWAYS_INLINE void Schedule(uint32_t var) {
+  uint64_t* ev = events.data();
+  uint64_t* summary = event_words.data();
+  for (uint32_t i = mask_start[var], end = mask_start[var + 1]; i < end; ++i) {
+    const EventMask m = masks[i];
+    ev[m.word] |= m.bits;
+    summary[m.word >> 6] |= uint64_t{1} << (m.word & 63);
+  }
 }
 
-void ResetEvents() { std::fill(events.begin(), events.end(), 0); }
+}  // namespace
+
+void SetEvent(uint32_t var) { Schedule(var); }
+
+void ResetEvents() {
+  for (uint32_t s = 0; s < event_words.size(); ++s) {
+    for (uint64_t word = event_words[s]; word != 0; word &= word - 1)
+      events[(s << 6) + static_cast<uint32_t>(__builtin_ctzll(word))] = 0;
+    event_words[s] = 0;
+  }
+}
+
+void ResetMachines() {
+  unsigned char* rows[2] = {vects[GoodRow()].data(), vects[FaultyRow()].data()};
+  for (unsigned char* row : rows) {
+    std::fill(row, row + InpCount, X);
+    if (rows_known) {
+      for (uint32_t g : written) row[GraphVar(g)] = X;
+    } else {
+      std::fill(row + InpCount + ConCount, row + VarCount, X);
+    }
+  }
+  for (uint32_t g : written) {
+    written_flag[g] = 0;
+    NoteDifference(g, false);
+  }
+  written.clear();
+  differing_outputs = 0;
+  if (!rows_known) std::fill(differing.begin(), differing.end(), 0);
+  rows_known = true;
+}
+
+int32_t LastDifferingGraph(int32_t from, uint32_t low) {
+  if (from < 0 || static_cast<uint32_t>(from) < low) return -1;
+  const uint32_t top = static_cast<uint32_t>(from);
+  uint32_t w = top >> 6;
+  uint64_t word = differing[w] & (~uint64_t{0} >> (63 - (top & 63)));
+  for (;;) {
+    if (word) {
+      const uint32_t g = (w << 6) + 63 - static_cast<uint32_t>(__builtin_clzll(word));
+      return g >= low ? static_cast<int32_t>(g) : -1;
+    }
+    if (w == 0 || (w << 6) <= low) return -1;
+    word = differing[--w];
+  }
+}
 
 void SetInitialEvents() {
   ResetEvents();
   for (uint32_t c = InpCount; c < InpCount + ConCount; ++c) SetEvent(c);
+  BuildCone(CurrentGraph);
+  // Rows reset through ResetMachines differ nowhere; others are looked at.
+  if (!rows_known) RecountDifferences();
 }
 
 int32_t testsimul() {
@@ -125,44 +323,48 @@ int32_t testsimul() {
   const uint32_t S = reached_code1;
   for (uint32_t g = NextScheduled(0, CurrentGraph); g < CurrentGraph; g = NextScheduled(g + 1, CurrentGraph)) {
     const uint32_t gv = GraphVar(g);
-    unsigned char r = EvalGraph(g, good, false, true, S);
+    unsigned char r = EvalGraph<false>(g, good, true, S);
     if (r != good[gv]) {
-      good[gv] = r;
-      faulty[gv] = r;
-      SetEvent(gv);
+      WriteValue(g, good, faulty, r, true, true);
+      Schedule(gv);
     }
     Unschedule(g);
   }
   site_class = good[v] == X ? 0 : (good[v] == RealFault ? 1 : 3);
-  for (int pass = 0; pass < 2; ++pass) {
-    const bool is_good = pass == 0;
-    unsigned char* row = is_good ? good : faulty;
-    for (uint32_t g = NextScheduled(CurrentGraph, GrpCount); g < GrpCount; g = NextScheduled(g + 1, GrpCount)) {
-      const uint32_t gv = GraphVar(g);
-      unsigned char r = EvalGraph(g, row, true, is_good, reached_code1);
-      if (!is_good && site_class == 3 && IsOutputGraph(g) &&
-          ((r == 0 && good[gv] == 1) || (r == 1 && good[gv] == 0))) {
-        reached_code1 += 2;
-        return 2;
-      }
-      if (r != row[gv]) {
-        row[gv] = r;
-        SetEvent(gv);
-      }
+  // The good pass also gives the faulty machine its values outside the
+  // fault's cone, so the faulty pass evaluates the cone alone.  A graph's
+  // readers are scheduled by the good pass when its value changes there,
+  // which is also when it changes in the faulty machine.
+  for (uint32_t g = NextScheduled(CurrentGraph, GrpCount); g < GrpCount; g = NextScheduled(g + 1, GrpCount)) {
+    const uint32_t gv = GraphVar(g);
+    unsigned char r = g == CurrentGraph ? EvalGraph<true>(g, good, true, reached_code1)
+                                        : EvalGraph<false>(g, good, true, reached_code1);
+    if (r != good[gv]) {
+      WriteValue(g, good, faulty, r, true, !InCone(g));
+      Schedule(gv);
     }
-    reached_code1 += 2;
   }
+  reached_code1 += 2;
+  for (uint32_t g = NextScheduled(CurrentGraph, GrpCount, fault_cone.data()); g < GrpCount;
+       g = NextScheduled(g + 1, GrpCount, fault_cone.data())) {
+    const uint32_t gv = GraphVar(g);
+    unsigned char r = g == CurrentGraph ? EvalGraph<true>(g, faulty, false, reached_code1)
+                                        : EvalGraph<false>(g, faulty, false, reached_code1);
+    if (site_class == 3 && IsOutputGraph(g) && Opposite(r, good[gv])) {
+      reached_code1 += 2;
+      return 2;
+    }
+    if (r != faulty[gv]) {
+      WriteValue(g, good, faulty, r, false, true);
+      Schedule(gv);
+    }
+  }
+  reached_code1 += 2;
   // An output may already differ from an evaluation made before the site was
-  // activated; no event brings it up again, so look at the outputs directly.
-  if (site_class == 3) {
-    for (uint32_t v = VarCount - OutCount; v < VarCount; ++v) {
-      if ((good[v] == 0 && faulty[v] == 1) || (good[v] == 1 && faulty[v] == 0)) {
-        ResetEvents();
-        return 2;
-      }
-    }
-  }
+  // activated; no event brings it up again, so the count of differing
+  // outputs decides.
   ResetEvents();
+  if (site_class == 3 && differing_outputs > 0) return 2;
   return site_class;
 }
 
@@ -170,6 +372,12 @@ void alloc_testsimul() {
   reached_mas.assign(NodCount, 0);
   tstack.assign(NodCount, 0);
   events.assign((GrpCount + 63) / 64, 0);
+  event_words.assign((events.size() + 63) / 64 + 1, 0);
+  fault_cone.assign(events.size() + 1, 0);
+  differing.assign(events.size() + 1, 0);
+  written.clear();
+  written_flag.assign(GrpCount, 0);
+  rows_known = false;
   BacktrackTree.assign(InpCount, BacktrackEntry{0, 0, 0});
 }
 
@@ -182,6 +390,12 @@ void free_testsimul() {
   reached_mas.clear();
   tstack.clear();
   events.clear();
+  event_words.clear();
+  fault_cone.clear();
+  differing.clear();
+  written.clear();
+  written_flag.clear();
+  rows_known = false;
   BacktrackTree.clear();
 }
 
@@ -193,4 +407,5 @@ void tg_preprocess() {
       if (list.empty() || list.back() != g) list.push_back(g);
     }
   }
+  BuildEventMasks();
 }

@@ -40,6 +40,14 @@ uint32_t FaultyRow();
 // shows the effect yet.
 int32_t testsimul();
 void SetEvent(uint32_t var);
+// The highest graph from `from` down to `low` whose variable holds opposite
+// binary values in the two rows, or -1 when there is none.
+int32_t LastDifferingGraph(int32_t from, uint32_t low);
+// Start of a fault: the input and graph columns of both rows become 'x'.
+// The columns written by the search are its inputs and the graphs testsimul
+// has written, so only those are cleared once the rows have been reset
+// through here.
+void ResetMachines();
 void ResetEvents();
 // Start of a fault: no graph is scheduled, except those reading constants,
 // whose values must be known before the search looks at them.

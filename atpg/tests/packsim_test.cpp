@@ -82,7 +82,97 @@ void ExpectSameAsFsimul(std::mt19937& rng, uint32_t rows, uint32_t share_x, bool
   ExpectSameAsFsimul(rng, rows, share_x, allow_x, false, what + " (every fault)");
 }
 
+// The deterministic generator's batches: rows added a few at a time, some
+// faults asked about after each (Detecting), and the rows simulated together
+// now and then (SimulateNew).  Against the single-fault simulator: a lookup
+// gives exactly the rows that detect the fault (fsimul without dropping),
+// and rows, fault table and status after the batches are those of
+// fsimul_one on each row in turn with dropping and update on.
+void ExpectBatchesSameAsFsimulOne(std::mt19937& rng, uint32_t rows, uint32_t share_x, bool allow_x, bool table,
+                                  const std::string& what) {
+  verbose_mode = 1;
+  functionals = 0;
+  vcount = rows;
+  alloc_vec();
+  for (auto& row : vects) row = RandomRow(rng, allow_x);
+  faults = RandomStatus(rng, share_x);
+  const auto rows_in = vects;
+  const auto status = faults;
+
+  init_fsimul();
+  no_fsimul_faults_update();
+  fsimul();
+  const auto detects = ftable;  // every fault each row detects
+  vects = rows_in;
+  faults = status;
+  for (auto& row : ftable) std::fill(row.begin(), row.end(), 'X');
+  SetFsimulDropping();
+  set_fsimul_faults_update();
+  for (uint32_t r = 0; r < rows; ++r) fsimul_one(r);
+  const auto ref_vects = vects;
+  const auto ref_table = ftable;
+  const auto ref_status = faults;
+
+  vects = rows_in;
+  faults = status;
+  for (auto& row : ftable) std::fill(row.begin(), row.end(), 'X');
+  PackSimulator sim;
+  const uint32_t batch = sim.BatchRows();
+  uint32_t first = 0, count = 0;
+  for (uint32_t r = 0; r < rows; ++r) {
+    ++count;
+    // Now and then a row joins unasked, so that a batch also grows by two.
+    for (int q = 0; q < 6 && rng() % 3 != 0; ++q) {
+      const uint32_t node = rng() % NodCount;
+      const char mark = "01"[rng() % 2];
+      uint32_t expect = 0;
+      for (uint32_t j = 0; j < count; ++j)
+        if (detects[first + j][node] == mark) expect |= 1u << j;
+      ASSERT_EQ(sim.Detecting(first, count, node, mark), expect) << what << ", node " << node << " " << mark;
+    }
+    if (count == batch || rng() % 5 == 0) {
+      sim.SimulateNew(first, count, table);
+      first += count;
+      count = 0;
+    }
+  }
+  if (count > 0) sim.SimulateNew(first, count, table);
+  free_fsimul();
+  EXPECT_EQ(vects, ref_vects) << what;
+  EXPECT_EQ(faults, ref_status) << what;
+  // Without the table its rows stay as they were.
+  for (uint32_t r = 0; r < rows; ++r)
+    ASSERT_EQ(ftable[r], table ? ref_table[r] : std::vector<char>(NodCount, 'X')) << what << ", row " << r;
+}
+
 }  // namespace
+
+// Batches of the deterministic generator on arbitrary and synthesised-like
+// graphs, with constants and 'x' inputs.
+TEST(PackSimulator, BatchesSameAsOneRowAtATime) {
+  std::mt19937 rng(2712);
+  for (int trial = 0; trial < 30; ++trial) {
+    RandomModelShape shape;
+    shape.inputs = 1 + rng() % 12;
+    shape.constants = rng() % 3;
+    shape.graphs = 1 + rng() % 40;
+    shape.outputs = 1 + rng() % std::min<uint32_t>(shape.graphs, 6);
+    shape.max_len = 1 + rng() % 7;
+    MakeRandomModel(rng, shape);
+    for (uint32_t rows : {1u, 33u, 70u})
+      ExpectBatchesSameAsFsimulOne(rng, rows, trial % 2 ? 100 : 50, trial % 3 == 0, trial % 4 != 0, "random model");
+  }
+  for (int trial = 0; trial < 15; ++trial) {
+    SsbddShape shape;
+    shape.inputs = 4 + rng() % 30;
+    shape.constants = rng() % 2;
+    shape.graphs = 20 + rng() % 150;
+    shape.outputs = 1 + rng() % 10;
+    shape.max_leaves = 2 + rng() % 8;
+    MakeSsbddModel(rng, shape);
+    ExpectBatchesSameAsFsimulOne(rng, 80, trial % 2 ? 100 : 70, false, trial % 3 != 0, "ssbdd model");
+  }
+}
 
 // Arbitrary graphs (forward edges, shared successors) and synthesised-like
 // ones, with constants, 'x' inputs, and row counts around the 32-pattern word.
