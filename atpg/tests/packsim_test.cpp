@@ -19,6 +19,28 @@
 
 namespace {
 
+// The two kinds of model the batch tests draw: arbitrary graphs (forward
+// edges, shared successors) and synthesised-like ones.
+void MakeSmallRandomModel(std::mt19937& rng) {
+  RandomModelShape shape;
+  shape.inputs = 1 + rng() % 12;
+  shape.constants = rng() % 3;
+  shape.graphs = 1 + rng() % 40;
+  shape.outputs = 1 + rng() % std::min<uint32_t>(shape.graphs, 6);
+  shape.max_len = 1 + rng() % 7;
+  MakeRandomModel(rng, shape);
+}
+
+void MakeSmallSsbddModel(std::mt19937& rng) {
+  SsbddShape shape;
+  shape.inputs = 4 + rng() % 30;
+  shape.constants = rng() % 2;
+  shape.graphs = 20 + rng() % 150;
+  shape.outputs = 1 + rng() % 10;
+  shape.max_leaves = 2 + rng() % 8;
+  MakeSsbddModel(rng, shape);
+}
+
 // A status that mixes every mark, 'x' (not detected, read from a file)
 // included; share_x in percent of 'X'.
 std::vector<char> RandomStatus(std::mt19937& rng, uint32_t share_x) {
@@ -152,24 +174,12 @@ void ExpectBatchesSameAsFsimulOne(std::mt19937& rng, uint32_t rows, uint32_t sha
 TEST(PackSimulator, BatchesSameAsOneRowAtATime) {
   std::mt19937 rng(2712);
   for (int trial = 0; trial < 30; ++trial) {
-    RandomModelShape shape;
-    shape.inputs = 1 + rng() % 12;
-    shape.constants = rng() % 3;
-    shape.graphs = 1 + rng() % 40;
-    shape.outputs = 1 + rng() % std::min<uint32_t>(shape.graphs, 6);
-    shape.max_len = 1 + rng() % 7;
-    MakeRandomModel(rng, shape);
+    MakeSmallRandomModel(rng);
     for (uint32_t rows : {1u, 33u, 70u})
       ExpectBatchesSameAsFsimulOne(rng, rows, trial % 2 ? 100 : 50, trial % 3 == 0, trial % 4 != 0, "random model");
   }
   for (int trial = 0; trial < 15; ++trial) {
-    SsbddShape shape;
-    shape.inputs = 4 + rng() % 30;
-    shape.constants = rng() % 2;
-    shape.graphs = 20 + rng() % 150;
-    shape.outputs = 1 + rng() % 10;
-    shape.max_leaves = 2 + rng() % 8;
-    MakeSsbddModel(rng, shape);
+    MakeSmallSsbddModel(rng);
     ExpectBatchesSameAsFsimulOne(rng, 80, trial % 2 ? 100 : 70, false, trial % 3 != 0, "ssbdd model");
   }
 }
@@ -179,24 +189,12 @@ TEST(PackSimulator, BatchesSameAsOneRowAtATime) {
 TEST(PackSimulator, SameRowsAsSingleFaultSimulation) {
   std::mt19937 rng(1201);
   for (int trial = 0; trial < 40; ++trial) {
-    RandomModelShape shape;
-    shape.inputs = 1 + rng() % 12;
-    shape.constants = rng() % 3;
-    shape.graphs = 1 + rng() % 40;
-    shape.outputs = 1 + rng() % std::min<uint32_t>(shape.graphs, 6);
-    shape.max_len = 1 + rng() % 7;
-    MakeRandomModel(rng, shape);
+    MakeSmallRandomModel(rng);
     for (uint32_t rows : {1u, 31u, 32u, 33u, 100u})
       ExpectSameAsFsimul(rng, rows, trial % 2 ? 100 : 50, trial % 3 == 0, "random model");
   }
   for (int trial = 0; trial < 20; ++trial) {
-    SsbddShape shape;
-    shape.inputs = 4 + rng() % 30;
-    shape.constants = rng() % 2;
-    shape.graphs = 20 + rng() % 150;
-    shape.outputs = 1 + rng() % 10;
-    shape.max_leaves = 2 + rng() % 8;
-    MakeSsbddModel(rng, shape);
+    MakeSmallSsbddModel(rng);
     for (uint32_t rows : {32u, 64u, 70u}) ExpectSameAsFsimul(rng, rows, trial % 2 ? 100 : 70, false, "ssbdd model");
   }
 }
