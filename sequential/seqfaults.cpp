@@ -491,13 +491,43 @@ void FindMonotoneCones() {
   }
 }
 
-// A word of the fault-parallel form: one bit per fault.
-typedef uint64_t Lanes;
-static_assert(kFaultWordLanes == 64, "one 64-bit word of faults");
-inline Lanes Fill(uint64_t w) { return w; }
-inline bool Any(Lanes a) { return a != 0; }
-inline bool Bit(Lanes a, uint32_t lane) { return (a >> lane) & 1; }
-inline void SetBit(Lanes& a, uint32_t lane) { a |= uint64_t(1) << lane; }
+// The fault-parallel form's words: kFaultWordLanes faults at once, one lane
+// each, in pairs of 64-bit halves (a pair fills one SSE2 register, the
+// common target's own; elsewhere the compiler splits it).
+typedef uint64_t HalfPair __attribute__((vector_size(16)));
+constexpr uint32_t kPairs = kFaultWordLanes / 128;
+static_assert(kFaultWordLanes % 128 == 0, "whole pairs of halves");
+struct Lanes {
+  HalfPair p[kPairs];
+};
+inline Lanes Fill(uint64_t w) {
+  Lanes r;
+  for (uint32_t i = 0; i < kPairs; ++i) r.p[i] = HalfPair{w, w};
+  return r;
+}
+#define LANES_OP(op)                                              \
+  inline Lanes operator op(const Lanes& a, const Lanes& b) {      \
+    Lanes r;                                                      \
+    for (uint32_t i = 0; i < kPairs; ++i) r.p[i] = a.p[i] op b.p[i]; \
+    return r;                                                     \
+  }
+LANES_OP(&)
+LANES_OP(|)
+LANES_OP(^)
+#undef LANES_OP
+inline Lanes operator~(const Lanes& a) {
+  Lanes r;
+  for (uint32_t i = 0; i < kPairs; ++i) r.p[i] = ~a.p[i];
+  return r;
+}
+inline bool Any(const Lanes& a) {
+  HalfPair o = a.p[0];
+  for (uint32_t i = 1; i < kPairs; ++i) o |= a.p[i];
+  return (o[0] | o[1]) != 0;
+}
+inline uint64_t Half(const Lanes& a, uint32_t h) { return a.p[h >> 1][h & 1]; }
+inline bool Bit(const Lanes& a, uint32_t lane) { return (Half(a, lane >> 6) >> (lane & 63)) & 1; }
+inline void SetBit(Lanes& a, uint32_t lane) { a.p[lane >> 7][(lane >> 6) & 1] |= uint64_t(1) << (lane & 63); }
 
 // The faulty machines of a word, per variable, as their difference from
 // the good machine's rails (zero where a lane equals the good value), so a
@@ -534,8 +564,8 @@ void EvaluateLanes(uint32_t k, const unsigned char* prevRow, const unsigned char
     const Delta& d = deltas[w.delayed][w.var];
     const unsigned char b = rows[w.delayed][w.var];
     const WordForcing& fc = forcings[forced[i]];
-    const Lanes e = (((OneRail(b) ^ -static_cast<uint64_t>(w.inv)) ^ d.v) & ~fc.mask) | fc.edge;
-    const Lanes x = (XRail(b) ^ d.x) & ~fc.mask;
+    const Lanes e = ((Fill(OneRail(b) ^ -static_cast<uint64_t>(w.inv)) ^ d.v) & ~fc.mask) | fc.edge;
+    const Lanes x = (Fill(XRail(b)) ^ d.x) & ~fc.mask;
     const WordWalks& t1 = wk[w.s1];
     const WordWalks& t0 = wk[w.s0];
     const Lanes up = e | x;
@@ -599,7 +629,7 @@ void SimulateFaultWord(const SeqFault* faults, uint32_t count, uint32_t frames, 
       if (s.delayed) {
         const unsigned char b = prevRow[s.var];
         const Delta& d = dprev[s.var];
-        moves = Bit(XRail(b) ^ d.x, s.lane) || Bit(OneRail(b) ^ d.v, s.lane) != s.held;
+        moves = Bit(Fill(XRail(b)) ^ d.x, s.lane) || Bit(Fill(OneRail(b)) ^ d.v, s.lane) != s.held;
       } else {
         moves = curRow[s.var] != s.held;
       }
@@ -640,8 +670,9 @@ void SimulateFaultWord(const SeqFault* faults, uint32_t count, uint32_t frames, 
         active = active & ~det;
         continue;
       }
-      for (uint64_t d = det; d != 0; d &= d - 1) {
-        const uint32_t i = static_cast<uint32_t>(__builtin_ctzll(d));
+      for (uint32_t h = 0; h < kFaultWordLanes / 64; ++h)
+      for (uint64_t d = Half(det, h); d != 0; d &= d - 1) {
+        const uint32_t i = 64 * h + static_cast<uint32_t>(__builtin_ctzll(d));
         for (uint32_t e = start[i]; e < start[i + 1]; ++e) {
           const SeqFault& f = *members[e];
           const char c = static_cast<char>('0' + f.stuck);

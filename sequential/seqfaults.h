@@ -17,7 +17,7 @@ struct SeqFault {
 // run); false when the model or the test data do not allow it.
 bool PrepareFaultWords();
 // Faults simulated together in the fault-parallel form.
-constexpr uint32_t kFaultWordLanes = 64;
+constexpr uint32_t kFaultWordLanes = 128;
 // Simulates every fault of `list` over the sequence: detected[i] = 1 when
 // fault i is detected (with NoDrop: in some frame).  Raises last_vector
 // and, with NoDrop, writes ftable as seq_sim_pat does for each fault.
