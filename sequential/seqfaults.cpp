@@ -505,11 +505,11 @@ inline Lanes Fill(uint64_t w) {
   for (uint32_t i = 0; i < kPairs; ++i) r.p[i] = HalfPair{w, w};
   return r;
 }
-#define LANES_OP(op)                                              \
-  inline Lanes operator op(const Lanes& a, const Lanes& b) {      \
-    Lanes r;                                                      \
+#define LANES_OP(op)                                                 \
+  inline Lanes operator op(const Lanes& a, const Lanes& b) {         \
+    Lanes r;                                                         \
     for (uint32_t i = 0; i < kPairs; ++i) r.p[i] = a.p[i] op b.p[i]; \
-    return r;                                                     \
+    return r;                                                        \
   }
 LANES_OP(&)
 LANES_OP(|)
