@@ -81,50 +81,6 @@ inline void Spread(uint32_t k, uint32_t col, uint64_t diff, uint64_t rv, uint64_
   }
 }
 
-// The fault-parallel form's own node table and walk arrays (node indices,
-// not slots, as successors).
-struct WordNode {
-  uint32_t var;
-  uint32_t d0, d1;
-  uint32_t flags;  // bit 0 inverted, bit 1 delayed
-};
-std::vector<WordNode> wnodes;
-std::vector<uint64_t> p1, p0, alt;
-
-void EvaluateWord(uint32_t k, const unsigned char* prevRow, const unsigned char* curRow, uint64_t& rv, uint64_t& rx) {
-  const uint32_t beg = Grps[k].g_beg;
-  for (uint32_t i = Grps[k].g_len; i-- > 0;) {
-    const uint32_t n = beg + i;
-    const WordNode& w = wnodes[n];
-    uint64_t v, x;
-    const bool delayed = w.flags & 2;
-    const LaneValue& lv = delayed ? prev[w.var] : cur[w.var];
-    if (lv.stamp == frameStamp - delayed) {
-      v = lv.v;
-      x = lv.x;
-    } else {
-      const unsigned char b = delayed ? prevRow[w.var] : curRow[w.var];
-      v = OneRail(b);
-      x = XRail(b);
-    }
-    uint64_t e = v ^ -static_cast<uint64_t>(w.flags & 1);
-    if (const uint64_t fm = forcedMask[n]) {
-      e = (e & ~fm) | (forcedEdge[n] & fm);
-      x &= ~fm;
-    }
-    const uint64_t up = e | x;
-    const uint64_t down = e & ~x;
-    const uint64_t t1one = w.d1 ? p1[w.d1] : kAll, t0one = w.d0 ? p1[w.d0] : 0;
-    const uint64_t t1zero = w.d1 ? p0[w.d1] : kAll, t0zero = w.d0 ? p0[w.d0] : 0;
-    const uint64_t a1 = w.d1 ? alt[w.d1] : 0, a0 = w.d0 ? alt[w.d0] : 0;
-    p1[i] = (up & t1one) | (~up & t0one);
-    p0[i] = (down & t1zero) | (~down & t0zero);
-    alt[i] = (x & (~t0zero | a1)) | (~x & ((e & a1) | (~e & a0)));
-  }
-  rv = p1[0] & ~alt[0];
-  rx = p1[0] & alt[0];
-}
-
 // The good machine of the sequence lanes, each lane its own sequence's,
 // from rails kept variable by variable (a fault's cone reads the same
 // variables frame after frame).
@@ -274,17 +230,6 @@ bool PrepareLanes() {
       if (v >= VarCount) return false;
       if (v >= first && (v - first >= internal || (!(Vars[v].v_flags & VF_DELAYED) && v - first >= g))) return false;
     }
-  }
-  wnodes.resize(NodCount);
-  for (uint32_t n = 0; n < NodCount; ++n) {
-    const NodRec& nd = Nods[n];
-    wnodes[n] = {nd.n_var, nd.n_dst[0], nd.n_dst[1],
-                 (nd.n_flags & 1) | ((Vars[nd.n_var].v_flags & VF_DELAYED) ? 2u : 0u)};
-  }
-  if (p1.size() < maxLen) {
-    p1.assign(maxLen, 0);
-    p0.assign(maxLen, 0);
-    alt.assign(maxLen, 0);
   }
   lnodes.resize(NodCount);
   for (uint32_t n = 0; n < NodCount; ++n) {
@@ -546,16 +491,302 @@ void FindMonotoneCones() {
   }
 }
 
+// The fault-parallel form's words: kFaultWordLanes faults at once, one lane
+// each, in pairs of 64-bit halves (a pair fills one SSE2 register, the
+// common target's own; elsewhere the compiler splits it).
+typedef uint64_t HalfPair __attribute__((vector_size(16)));
+constexpr uint32_t kPairs = kFaultWordLanes / 128;
+static_assert(kFaultWordLanes % 128 == 0, "whole pairs of halves");
+struct Lanes {
+  HalfPair p[kPairs];
+};
+inline Lanes Fill(uint64_t w) {
+  Lanes r;
+  for (uint32_t i = 0; i < kPairs; ++i) r.p[i] = HalfPair{w, w};
+  return r;
+}
+#define LANES_OP(op)                                                 \
+  inline Lanes operator op(const Lanes& a, const Lanes& b) {         \
+    Lanes r;                                                         \
+    for (uint32_t i = 0; i < kPairs; ++i) r.p[i] = a.p[i] op b.p[i]; \
+    return r;                                                        \
+  }
+LANES_OP(&)
+LANES_OP(|)
+LANES_OP(^)
+#undef LANES_OP
+inline Lanes operator~(const Lanes& a) {
+  Lanes r;
+  for (uint32_t i = 0; i < kPairs; ++i) r.p[i] = ~a.p[i];
+  return r;
+}
+inline bool Any(const Lanes& a) {
+  HalfPair o = a.p[0];
+  for (uint32_t i = 1; i < kPairs; ++i) o |= a.p[i];
+  return (o[0] | o[1]) != 0;
+}
+inline uint64_t Half(const Lanes& a, uint32_t h) { return a.p[h >> 1][h & 1]; }
+inline bool Bit(const Lanes& a, uint32_t lane) { return (Half(a, lane >> 6) >> (lane & 63)) & 1; }
+inline void SetBit(Lanes& a, uint32_t lane) { a.p[lane >> 7][(lane >> 6) & 1] |= uint64_t(1) << (lane & 63); }
+
+// The faulty machines of a word, per variable, as their difference from
+// the good machine's rails (zero where a lane equals the good value), so a
+// read needs no test: of this frame and of the frame before, each with the
+// variables written in it (cleared before the array is used again).
+struct Delta {
+  Lanes v, x;
+};
+std::vector<Delta> dcur, dprev;
+std::vector<uint32_t> writtenCur, writtenPrev;
+struct WordWalks {
+  Lanes p1, p0, alt;
+};
+std::vector<WordWalks> wwalks;
+// Per node: the index in wforced of the lanes whose fault sits there and
+// the edges they force (set in those lanes only); entry 0 forces nothing.
+std::vector<uint32_t> forcedAt;
+struct WordForcing {
+  Lanes mask, edge;
+};
+std::vector<WordForcing> wforced;
+
+// Evaluate for a word: the good machine read from the rows of vects.
+void EvaluateLanes(uint32_t k, const unsigned char* prevRow, const unsigned char* curRow, Lanes& rv, Lanes& rx) {
+  const uint32_t beg = Grps[k].g_beg;
+  const LaneNode* nodes = lnodes.data() + beg;
+  const uint32_t* forced = forcedAt.data() + beg;
+  WordWalks* wk = wwalks.data();
+  const WordForcing* forcings = wforced.data();
+  const Delta* deltas[2] = {dcur.data(), dprev.data()};
+  const unsigned char* rows[2] = {curRow, prevRow};
+  for (uint32_t i = Grps[k].g_len; i-- > 0;) {
+    const LaneNode& w = nodes[i];
+    const Delta& d = deltas[w.delayed][w.var];
+    const unsigned char b = rows[w.delayed][w.var];
+    const WordForcing& fc = forcings[forced[i]];
+    const Lanes e = ((Fill(OneRail(b) ^ -static_cast<uint64_t>(w.inv)) ^ d.v) & ~fc.mask) | fc.edge;
+    const Lanes x = (Fill(XRail(b)) ^ d.x) & ~fc.mask;
+    const WordWalks& t1 = wk[w.s1];
+    const WordWalks& t0 = wk[w.s0];
+    const Lanes up = e | x;
+    const Lanes down = e & ~x;
+    WordWalks& out = wk[i + 2];
+    out.p1 = (up & t1.p1) | (~up & t0.p1);
+    out.p0 = (down & t1.p0) | (~down & t0.p0);
+    out.alt = (x & (~t0.p0 | t1.alt)) | (~x & ((e & t1.alt) | (~e & t0.alt)));
+  }
+  rv = wk[2].p1 & ~wk[2].alt;
+  rx = wk[2].p1 & wk[2].alt;
+}
+
+// Faults[0 .. count-1] (count at most kFaultWordLanes) over frames 1 ..
+// frames; detected[i] as SimulateFaultList gives it.  With NoDrop, a
+// detection of fault i marks ftable for every fault of
+// members[start[i] .. start[i+1]-1], the faults with its faulty machine.
+void SimulateFaultWord(const SeqFault* faults, uint32_t count, uint32_t frames, unsigned char* detected,
+                       const SeqFault* const* members, const uint32_t* start) {
+  const uint32_t first = InpCount + ConCount;
+  const uint32_t internal = GrpCount - OutCount;
+  Lanes active = Fill(0), found = Fill(0);
+  // A fault's site, so that its graph is due only in frames where the fault
+  // can change something: where its node is not held on the forced edge.
+  struct Site {
+    uint32_t graph, var, lane;
+    uint32_t delayed;
+    unsigned char held;  // the value that holds the node on the forced edge
+  };
+  std::vector<Site> sites;
+  sites.reserve(count);
+  wforced.assign(1, {Fill(0), Fill(0)});
+  for (uint32_t i = 0; i < count; ++i) {
+    const SeqFault& f = faults[i];
+    SetBit(active, i);
+    uint32_t& at = forcedAt[f.node];
+    if (at == 0) {
+      at = static_cast<uint32_t>(wforced.size());
+      wforced.push_back({Fill(0), Fill(0)});
+    }
+    SetBit(wforced[at].mask, i);
+    if (f.forced_edge) SetBit(wforced[at].edge, i);
+    const LaneNode& w = lnodes[f.node];
+    sites.push_back({f.graph, w.var, i, w.delayed, static_cast<unsigned char>(w.inv ^ f.forced_edge)});
+  }
+  // Stamps left by the last word match no frame of this one.
+  frameStamp += 2;
+  nextList.clear();
+  for (uint32_t j = 1; j <= frames && Any(active); ++j) {
+    ++frameStamp;
+    cursor = static_cast<uint32_t>(due.size());
+    const unsigned char* prevRow = vects[j - 1].data();
+    const unsigned char* curRow = vects[j].data();
+    // At the start of a frame an undelayed variable still holds its good
+    // value in every lane; a change to it later in the frame schedules the
+    // graph anyway.
+    uint32_t lastDue = UINT32_MAX;
+    for (const Site& s : sites) {
+      if (s.graph == lastDue || !Bit(active, s.lane)) continue;
+      bool moves;
+      if (s.delayed) {
+        const unsigned char b = prevRow[s.var];
+        const Delta& d = dprev[s.var];
+        moves = Bit(Fill(XRail(b)) ^ d.x, s.lane) || Bit(Fill(OneRail(b)) ^ d.v, s.lane) != s.held;
+      } else {
+        moves = curRow[s.var] != s.held;
+      }
+      if (moves) {
+        SetDue(s.graph);
+        lastDue = s.graph;
+      }
+    }
+    for (uint32_t g : nextList) SetDue(g);
+    nextList.clear();
+    while (pending > 0) {
+      const uint32_t k = TakeDue();
+      Lanes rv, rx;
+      EvaluateLanes(k, prevRow, curRow, rv, rx);
+      const uint32_t col = first + k;
+      const Lanes gv = Fill(OneRail(curRow[col])), gx = Fill(XRail(curRow[col]));
+      const Lanes diff = ((rv ^ gv) | (rx ^ gx)) & active;
+      if (!Any(diff)) continue;
+      if (k < internal) {
+        dcur[col] = {(rv ^ gv) & diff, (rx ^ gx) & diff};
+        writtenCur.push_back(col);
+        const bool delayed = Vars[col].v_flags & VF_DELAYED;
+        for (uint32_t r : nextgrps[k]) {
+          if (!delayed) {
+            SetDue(r);
+          } else if (nextMark[r] != frameStamp) {
+            nextMark[r] = frameStamp;
+            nextList.push_back(r);
+          }
+        }
+        continue;
+      }
+      const Lanes det = diff & ~rx & ~gx;
+      if (!Any(det)) continue;
+      found = found | det;
+      last_vector = std::max(last_vector, j);
+      if (!NoDrop) {
+        active = active & ~det;
+        continue;
+      }
+      for (uint32_t h = 0; h < kFaultWordLanes / 64; ++h)
+      for (uint64_t d = Half(det, h); d != 0; d &= d - 1) {
+        const uint32_t i = 64 * h + static_cast<uint32_t>(__builtin_ctzll(d));
+        for (uint32_t e = start[i]; e < start[i + 1]; ++e) {
+          const SeqFault& f = *members[e];
+          const char c = static_cast<char>('0' + f.stuck);
+          char& m = ftable[j][f.node];
+          if ((m == '0' || m == '1') && m != c)
+            m = '&';
+          else if (m != '&')
+            m = c;
+        }
+      }
+    }
+    dcur.swap(dprev);
+    writtenCur.swap(writtenPrev);
+    for (uint32_t v : writtenCur) dcur[v] = {Fill(0), Fill(0)};
+    writtenCur.clear();
+  }
+  nextList.clear();
+  for (uint32_t v : writtenPrev) dprev[v] = {Fill(0), Fill(0)};
+  writtenPrev.clear();
+  for (uint32_t i = 0; i < count; ++i) {
+    forcedAt[faults[i].node] = 0;
+    detected[i] = Bit(found, i);
+  }
+}
+
+// The last frame in which the good value of some output is binary (0 for
+// none): no fault is detected after it.
+uint32_t LastObservableFrame() {
+  const uint32_t from = InpCount + ConCount + GrpCount - OutCount;
+  for (uint32_t j = vcount; j-- > 1;)
+    for (uint32_t v = from; v < VarCount; ++v)
+      if (vects[j][v] != 'x') return j;
+  return 0;
+}
+
+// The good machine of frames 64b .. 64b+63 (lane t frame 64b + t), as
+// rails per variable: `now` of the frame itself, `before` of the frame
+// before it (what a delayed variable reads).
+struct BlockGood {
+  const Rail* now;
+  const Rail* before;
+  void Read(uint32_t delayed, uint32_t var, uint64_t& v, uint64_t& x) const {
+    const Rail& r = delayed ? before[var] : now[var];
+    v = r.v;
+    x = r.x;
+  }
+};
+
+// Where every graph a fault's value reaches is monotone and the fault's
+// graph, computed with the fault on the good machine's inputs, never gives
+// a binary value other than the good one, the faulty machine is never more
+// defined than the good one (each value equal, or 'x'): graph by graph and
+// frame by frame, a monotone graph gives on less defined inputs a less
+// defined value.  Such a fault is never detected.  harmless[i] = 1 for
+// those faults of `list` over frames 1 .. frames.
+void FindHarmlessFaults(const std::vector<SeqFault>& list, uint32_t frames, std::vector<unsigned char>& harmless) {
+  harmless.assign(list.size(), 1);
+  if (frames == 0) return;
+  FindMonotoneCones();
+  std::vector<uint32_t> open;  // not shown harmless so far
+  for (uint32_t i = 0; i < list.size(); ++i) {
+    if (monotoneCone[list[i].graph])
+      open.push_back(i);
+    else
+      harmless[i] = 0;
+  }
+  std::vector<Rail> now(VarCount), before(VarCount);
+  const uint32_t first = InpCount + ConCount;
+  frameStamp += 2;  // no faulty value matches: every read is a good one
+  for (uint32_t base = 0; base <= frames && !open.empty(); base += 64) {
+    const uint32_t end = std::min(frames + 1, base + 64);
+    std::fill(now.begin(), now.end(), Rail{0, 0});
+    std::fill(before.begin(), before.end(), Rail{0, 0});
+    for (uint32_t j = base; j < end; ++j) {
+      const uint64_t bit = uint64_t(1) << (j - base);
+      const unsigned char* row = vects[j].data();
+      const unsigned char* prevRow = vects[j == 0 ? 0 : j - 1].data();
+      for (uint32_t v = 0; v < VarCount; ++v) {
+        now[v].v |= OneRail(row[v]) & bit;
+        now[v].x |= XRail(row[v]) & bit;
+        before[v].v |= OneRail(prevRow[v]) & bit;
+        before[v].x |= XRail(prevRow[v]) & bit;
+      }
+    }
+    // Frame 0 is never simulated.
+    const uint64_t valid = (end - base == 64 ? kAll : (uint64_t(1) << (end - base)) - 1) & (base == 0 ? ~uint64_t(1) : kAll);
+    const BlockGood good{now.data(), before.data()};
+    size_t kept = 0;
+    for (uint32_t i : open) {
+      const SeqFault& f = list[i];
+      uint64_t rv, rx;
+      Evaluate(f.graph, good, rv, rx, OneForcing{f.node, f.forced_edge ? kAll : 0});
+      const Rail& g = now[first + f.graph];
+      if (~rx & (g.x | (rv ^ g.v)) & valid)
+        harmless[i] = 0;
+      else
+        open[kept++] = i;
+    }
+    open.resize(kept);
+  }
+}
+
 }  // namespace
 
 bool PrepareFaultWords() { return PrepareLanes() && RowsAreThreeValued(); }
 
 void ReleaseFaultWords() {
   Free(lnodes);
-  Free(wnodes);
-  Free(p1);
-  Free(p0);
-  Free(alt);
+  Free(dcur);
+  Free(dprev);
+  Free(writtenCur);
+  Free(writtenPrev);
+  Free(wwalks);
+  Free(forcedAt);
   Free(forcedMask);
   Free(forcedEdge);
   Free(cur);
@@ -571,69 +802,96 @@ void ReleaseFaultWords() {
   pending = 0;
 }
 
-uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count) {
+namespace {
+
+// Graphs in the order their faults share words: depth first from the
+// outputs (the last one first) through the graphs they read, each graph
+// after those it reads; graphs no output reads come last.  Faults whose
+// effects run through the same graphs then sit in the same word, so one
+// evaluation serves many of them.
+std::vector<uint32_t> ConeOrder() {
   const uint32_t first = InpCount + ConCount;
-  const uint32_t internal = GrpCount - OutCount;
-  uint64_t active = count >= 64 ? kAll : (uint64_t(1) << count) - 1;
-  uint64_t found = 0;
-  std::vector<uint32_t> sites;
-  for (uint32_t i = 0; i < count; ++i) {
-    const SeqFault& f = faults[i];
-    forcedMask[f.node] |= uint64_t(1) << i;
-    if (f.forced_edge) forcedEdge[f.node] |= uint64_t(1) << i;
-    sites.push_back(f.graph);
-  }
-  std::sort(sites.begin(), sites.end());
-  sites.erase(std::unique(sites.begin(), sites.end()), sites.end());
-  // Stamps left by the last word match no frame of this one.
-  frameStamp += 2;
-  nextList.clear();
-  for (uint32_t j = 1; j < vcount && active != 0; ++j) {
-    ++frameStamp;
-    cursor = static_cast<uint32_t>(due.size());
-    for (uint32_t g : sites) SetDue(g);
-    for (uint32_t g : nextList) SetDue(g);
-    nextList.clear();
-    const unsigned char* prevRow = vects[j - 1].data();
-    const unsigned char* curRow = vects[j].data();
-    while (pending > 0) {
-      const uint32_t k = TakeDue();
-      uint64_t rv, rx;
-      EvaluateWord(k, prevRow, curRow, rv, rx);
-      const uint32_t col = first + k;
-      const uint64_t gv = OneRail(curRow[col]), gx = XRail(curRow[col]);
-      const uint64_t diff = ((rv ^ gv) | (rx ^ gx)) & active;
-      if (diff == 0) continue;
-      if (k < internal) {
-        Spread(k, col, diff, rv, rx, gv, gx);
+  std::vector<uint32_t> pos(GrpCount, kNone);
+  uint32_t next = 0;
+  std::vector<uint8_t> seen(GrpCount, 0);
+  std::vector<std::pair<uint32_t, uint32_t>> stack;  // graph, next node to follow
+  for (uint32_t o = GrpCount; o-- > GrpCount - OutCount;) {
+    seen[o] = 1;
+    stack.push_back({o, Grps[o].g_beg});
+    while (!stack.empty()) {
+      const uint32_t g = stack.back().first;
+      if (stack.back().second == Grps[g].g_beg + Grps[g].g_len) {
+        pos[g] = next++;
+        stack.pop_back();
         continue;
       }
-      const uint64_t det = diff & ~rx & ~gx;
-      if (det == 0) continue;
-      found |= det;
-      last_vector = std::max(last_vector, j);
-      if (!NoDrop) {
-        active &= ~det;
-        continue;
-      }
-      for (uint64_t d = det; d != 0; d &= d - 1) {
-        const SeqFault& f = faults[__builtin_ctzll(d)];
-        const char c = static_cast<char>('0' + f.stuck);
-        char& m = ftable[j][f.node];
-        if ((m == '0' || m == '1') && m != c)
-          m = '&';
-        else if (m != '&')
-          m = c;
+      const uint32_t v = lnodes[stack.back().second++].var;
+      if (v >= first && !seen[v - first]) {
+        seen[v - first] = 1;
+        stack.push_back({v - first, Grps[v - first].g_beg});
       }
     }
-    cur.swap(prev);
   }
-  nextList.clear();
-  for (uint32_t i = 0; i < count; ++i) {
-    forcedMask[faults[i].node] = 0;
-    forcedEdge[faults[i].node] = 0;
+  for (uint32_t g = 0; g < GrpCount; ++g)
+    if (pos[g] == kNone) pos[g] = next++;
+  return pos;
+}
+
+}  // namespace
+
+void SimulateFaultList(const std::vector<SeqFault>& list, std::vector<unsigned char>& detected) {
+  detected.assign(list.size(), 0);
+  const uint32_t frames = LastObservableFrame();
+  std::vector<unsigned char> harmless;
+  FindHarmlessFaults(list, frames, harmless);
+  // One fault of each class with the same faulty machine is simulated.
+  std::vector<uint32_t> rep;
+  GroupEquivalentFaults(list, rep);
+  std::vector<uint32_t> at;  // the faults simulated
+  std::vector<uint32_t> slot(list.size(), kNone);
+  for (uint32_t i = 0; i < list.size(); ++i)
+    if (rep[i] == i && !harmless[i]) {
+      slot[i] = static_cast<uint32_t>(at.size());
+      at.push_back(i);
+    }
+  if (at.empty()) return;
+  const std::vector<uint32_t> pos = ConeOrder();
+  std::stable_sort(at.begin(), at.end(),
+                   [&](uint32_t a, uint32_t b) { return pos[list[a].graph] < pos[list[b].graph]; });
+  for (uint32_t c = 0; c < at.size(); ++c) slot[at[c]] = c;
+  // Each simulated fault's class, members in list order.
+  std::vector<uint32_t> start(at.size() + 1, 0);
+  for (uint32_t i = 0; i < list.size(); ++i)
+    if (rep[i] != kNone && slot[rep[i]] != kNone) ++start[slot[rep[i]] + 1];
+  for (size_t c = 0; c < at.size(); ++c) start[c + 1] += start[c];
+  std::vector<const SeqFault*> members(start.back());
+  {
+    std::vector<uint32_t> fill(start.begin(), start.end() - 1);
+    for (uint32_t i = 0; i < list.size(); ++i)
+      if (rep[i] != kNone && slot[rep[i]] != kNone) members[fill[slot[rep[i]]]++] = &list[i];
   }
-  return found;
+  uint32_t maxLen = 1;
+  for (uint32_t g = 0; g < GrpCount; ++g) maxLen = std::max(maxLen, Grps[g].g_len);
+  if (wwalks.size() < maxLen + 2) {
+    wwalks.assign(maxLen + 2, WordWalks{Fill(0), Fill(0), Fill(0)});
+    wwalks[1] = {Fill(kAll), Fill(kAll), Fill(0)};  // the terminal 1; slot 0, the terminal 0, is all clear
+  }
+  if (dcur.size() != VarCount) {
+    dcur.assign(VarCount, Delta{Fill(0), Fill(0)});
+    dprev.assign(VarCount, Delta{Fill(0), Fill(0)});
+  }
+  forcedAt.assign(NodCount, 0);
+  std::vector<SeqFault> word;
+  std::vector<unsigned char> got(kFaultWordLanes);
+  for (size_t a = 0; a < at.size(); a += kFaultWordLanes) {
+    const uint32_t count = static_cast<uint32_t>(std::min<size_t>(kFaultWordLanes, at.size() - a));
+    word.clear();
+    for (uint32_t i = 0; i < count; ++i) word.push_back(list[at[a + i]]);
+    SimulateFaultWord(word.data(), count, frames, got.data(), members.data(), &start[a]);
+    for (uint32_t i = 0; i < count; ++i) detected[at[a + i]] = got[i];
+  }
+  for (uint32_t i = 0; i < list.size(); ++i)
+    if (rep[i] != kNone && rep[i] != i) detected[i] = detected[rep[i]];
 }
 
 bool PrepareSequenceLanes() {

@@ -1,9 +1,10 @@
-// Fault-parallel form of the sequential fault simulator: up to 64 faults of
-// one sequence at once, one bit each, frame by frame and event-driven.  A
-// graph is evaluated in a frame when a fault sits in it or a changed value of
-// some fault reaches it; values are kept in two bit rails ("is 1", "is x")
-// and every graph is evaluated with the walk rule of the three-valued
-// simulator, so each fault's detections equal those of seq_sim_pat.
+// Fault-parallel form of the sequential fault simulator: many faults of one
+// sequence at once, one bit each, frame by frame and event-driven.  A graph
+// is evaluated in a frame when a fault there can change its value or a
+// changed value of some fault reaches it; values are kept in two bit rails
+// ("is 1", "is x") and every graph is evaluated with the walk rule of the
+// three-valued simulator, so each fault's detections equal those of
+// seq_sim_pat.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -15,11 +16,15 @@ struct SeqFault {
 // Sets up the fault-parallel method for the sequence in vects (m3simul has
 // run); false when the model or the test data do not allow it.
 bool PrepareFaultWords();
-// Simulates faults[0 .. count-1] (count at most 64) over the sequence; bit i
-// of the result is set when fault i is detected (with NoDrop: in some
-// frame).  Raises last_vector and, with NoDrop, writes ftable as seq_sim_pat
-// does for each fault.
-uint64_t SimulateFaultWord(const SeqFault* faults, uint32_t count);
+// Faults simulated together in the fault-parallel form.
+constexpr uint32_t kFaultWordLanes = 128;
+// Simulates every fault of `list` over the sequence: detected[i] = 1 when
+// fault i is detected (with NoDrop: in some frame).  Raises last_vector
+// and, with NoDrop, writes ftable as seq_sim_pat does for each fault.
+// Frames after the last one in which some output's good value is binary
+// are not simulated (nothing is detected there), nor are faults whose
+// faulty machine can be shown never to be more defined than the good one.
+void SimulateFaultList(const std::vector<SeqFault>& list, std::vector<unsigned char>& detected);
 
 // Sequence-parallel form, for a generator that tries many sequences of the
 // same length: one fault over up to 64 sequences at once, one lane each,

@@ -110,11 +110,11 @@ void CopyVector() {
 // The faults seq_simul simulates, in its order, for the fault-parallel
 // method: a fault's turn depends only on the marks and exclusions its node
 // had when seq_simul began (a node's first fault changes its mark in a way
-// that never decides the second), so the list is known in advance and each
-// word of 64 faults is simulated when the first of them is asked for.
+// that never decides the second), so the list is known in advance and all
+// of it is simulated before the first fault is asked for.
 std::vector<SeqFault> laneFaults;
 std::vector<unsigned char> laneResults;
-size_t laneNext = 0, laneDone = 0;
+size_t laneNext = 0;
 
 void CollectLaneFaults() {
   laneFaults.clear();
@@ -125,19 +125,10 @@ void CollectLaneFaults() {
       if (!(untestableMas[n] & 1) && m != '&' && m != '0') laneFaults.push_back({n, inv, 0, g});
       if (!(untestableMas[n] & 2) && m != '&' && m != '1') laneFaults.push_back({n, inv ^ 1, 1, g});
     }
-  laneResults.assign(laneFaults.size(), 0);
-  laneNext = laneDone = 0;
+  laneNext = 0;
 }
 
-int lane_sim_pat(uint32_t, uint32_t, uint32_t, uint32_t) {
-  if (laneNext == laneDone) {
-    uint32_t count = static_cast<uint32_t>(std::min<size_t>(64, laneFaults.size() - laneDone));
-    uint64_t bits = SimulateFaultWord(&laneFaults[laneDone], count);
-    for (uint32_t i = 0; i < count; ++i) laneResults[laneDone + i] = (bits >> i) & 1;
-    laneDone += count;
-  }
-  return laneResults[laneNext++];
-}
+int lane_sim_pat(uint32_t, uint32_t, uint32_t, uint32_t) { return laneResults[laneNext++]; }
 
 void Progress(uint32_t node) {
   uint32_t all = 2 * NodCount;
@@ -263,7 +254,10 @@ void seq_simul() {
   const bool word = !seq_plain && PrepareWordSimulation();
   const bool lanes = !word && !seq_plain && PrepareFaultWords();
   auto simulate = word ? word_sim_pat : lanes ? lane_sim_pat : seq_sim_pat;
-  if (lanes) CollectLaneFaults();
+  if (lanes) {
+    CollectLaneFaults();
+    SimulateFaultList(laneFaults, laneResults);
+  }
   if (seq_progress) TextOut("\n");
   for (uint32_t g = 0; g < GrpCount; ++g) {
     for (uint32_t n = Grps[g].g_beg; n < Grps[g].g_beg + Grps[g].g_len; ++n) {

@@ -3,6 +3,7 @@
 // trying every assignment of its unknown node literals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -299,12 +300,13 @@ RunResult RunOnce(const Rows& patterns, const std::vector<char>& start_marks, co
 // The word-parallel (combinational) or fault-parallel (sequential) method
 // against the frame-by-frame one on the same sequence: good machine, marks,
 // table, detections and last detecting frame.  Some faults start detected,
-// as with -infile.
+// as with -infile.  Every input is 'x' from frame `unknown_from` on.
 void ExpectFastEqualsPlain(std::mt19937& rng, uint32_t length, uint32_t x_share, bool combinational,
-                           const std::string& what) {
+                           const std::string& what, uint32_t unknown_from = UINT32_MAX) {
   PrepareSequences(length);
   std::vector<uint32_t> excluded = untestableMas;
   FillInputs(rng, x_share);
+  for (uint32_t j = unknown_from; j < vcount; ++j) std::fill(vects[j].begin(), vects[j].begin() + InpCount, 'x');
   Rows patterns = Patterns();
   std::vector<char> marks(NodCount, 'X');
   for (uint32_t n = 0; n < NodCount; ++n)
@@ -433,6 +435,26 @@ TEST(Seqfaults, SequencesInARowMatchThePlainMethod) {
     for (int sequence = 0; sequence < 4; ++sequence)
       ExpectFastEqualsPlain(rng, 20 + 25 * sequence, sequence % 2 ? 0 : 6, false,
                             "model " + std::to_string(model) + " sequence " + std::to_string(sequence));
+  }
+}
+
+// Inputs that turn unknown part way (so the outputs may stay 'x' to the
+// end, or from the start), and models with several words of faults, many
+// of which can never be more defined than the good machine or share their
+// faulty machine with another fault of their graph.
+TEST(Seqfaults, UnknownTailsAndManyWordsMatchPlainMethod) {
+  std::mt19937 rng(73);
+  for (const char* file : {"seq_s298.agm", "seq_s27.agm", "seq_mix.agm"}) {
+    ReadModel(file);
+    for (uint32_t from : {1u, 30u, 70u})
+      ExpectFastEqualsPlain(rng, 100, from == 30 ? 0 : 5, false, std::string(file) + " unknown from " + std::to_string(from),
+                            from);
+  }
+  for (int model = 0; model < 8; ++model) {
+    MakeLaneModel(rng, 4, 120, 6);
+    ASSERT_GT(2 * NodCount, 3 * kFaultWordLanes) << "several words of faults";
+    ExpectFastEqualsPlain(rng, 60 + 10 * model, model % 2 ? 0 : 8, false, "model " + std::to_string(model),
+                          model % 3 == 0 ? 40 + 10 * model : UINT32_MAX);
   }
 }
 
