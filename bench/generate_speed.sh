@@ -33,7 +33,7 @@ for p in generate import; do
   [ -x "$bindir/$p" ] || { echo "$p not found in $bindir" >&2; exit 2; }
 done
 [ -x "$refdir/generate" ] || { echo "generate not found in $refdir" >&2; exit 2; }
-[ -x /usr/bin/time ] || { echo "/usr/bin/time (GNU time) is needed for the processor times" >&2; exit 2; }
+need_gnu_time
 command -v python3 >/dev/null || { echo "python3 is needed for the multiplier" >&2; exit 2; }
 benchmark_folder
 runs=${RUNS:-5}

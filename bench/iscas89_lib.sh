@@ -101,6 +101,18 @@ require_programs() {  # what program ...
   done
 }
 
+# The processor times and peak memory come from GNU time, which a fresh
+# machine lacks: installs it (as root, or through sudo without a password),
+# or ends the script.
+need_gnu_time() {
+  [ -x /usr/bin/time ] && return 0
+  echo "installing the time package for /usr/bin/time" >&2
+  local sudo=
+  [ "$(id -u)" = 0 ] || sudo="sudo -n"
+  { $sudo apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq time; } >/dev/null 2>&1
+  [ -x /usr/bin/time ] || { echo "/usr/bin/time (GNU time) is needed (apt-get install time)" >&2; exit 2; }
+}
+
 # Sets `src` to the folder of the ISCAS'89 circuits, or ends the script.
 benchmark_folder() {
   src=$(iscas89_dir)

@@ -33,6 +33,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 bindir=$(cd "$1" && pwd) || exit 2
 shift
 require_programs "sequential benchmark" import seqatpg sequential analyze seqcheck
+need_gnu_time
 benchmark_folder
 maxsim=${MAX_SIMULATIONS:-20}
 patterns=${PATTERNS:-3200}

@@ -27,6 +27,7 @@ base=$(cd "$2" && pwd) || exit 2
 shift 2
 require_programs "sequential benchmark" import sequential seqcheck
 [ -x "$base/sequential" ] || { echo "no sequential in $base" >&2; exit 2; }
+need_gnu_time
 benchmark_folder
 read -r -a counts <<<"${PATTERNS:-1000 10000}"
 read -r -a views <<<"${VIEWS:-seq fs}"

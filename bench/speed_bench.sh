@@ -37,7 +37,7 @@ for p in generate import analyze; do
   [ -x "$bindir/$p" ] || { echo "$p not found in $bindir" >&2; exit 2; }
   [ -z "$refdir" ] || [ -x "$refdir/$p" ] || { echo "$p not found in $refdir" >&2; exit 2; }
 done
-[ -x /usr/bin/time ] || { echo "/usr/bin/time (GNU time) is needed for the peak memory" >&2; exit 2; }
+need_gnu_time
 benchmark_folder
 patterns=${PATTERNS:-10000}
 runs=${RUNS:-3}
