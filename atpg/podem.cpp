@@ -237,6 +237,10 @@ void MakeBacktrace() {
     uint32_t var = static_cast<uint32_t>(backtraceVar);
     if (var < InpCount) {
       TRACE("  decision: input %u = %u\n", var, backtraceValue);
+      if (BacktrackPtr + 1 < static_cast<int32_t>(BacktrackTree.size()))
+        SaveSearchState(static_cast<uint32_t>(BacktrackPtr + 1));
+      else
+        NoSearchState();
       Assign(var, static_cast<unsigned char>(backtraceValue));
       if (BacktrackPtr + 1 < static_cast<int32_t>(BacktrackTree.size())) {
         BacktrackTree[static_cast<size_t>(++BacktrackPtr)] = BacktrackEntry{var, 1 - backtraceValue, 0};
@@ -263,6 +267,22 @@ void MakeBacktrace() {
 }
 
 int Backtrack() {
+  // The decisions undone and the one flipped: the graphs go back to their
+  // values before the flipped decision, so only the flip is simulated.
+  int32_t flip = BacktrackPtr;
+  while (flip >= 0 && BacktrackTree[static_cast<size_t>(flip)].tried) --flip;
+  if (flip >= 0 && RestoreSearchState(static_cast<uint32_t>(flip))) {
+    for (; BacktrackPtr > flip; --BacktrackPtr) {
+      const uint32_t var = BacktrackTree[static_cast<size_t>(BacktrackPtr)].var;
+      vects[GoodRow()][var] = X;
+      vects[FaultyRow()][var] = X;
+    }
+    BacktrackEntry& e = BacktrackTree[static_cast<size_t>(flip)];
+    TRACE("  backtrack: input %u = %u\n", e.var, e.alternative);
+    Assign(e.var, static_cast<unsigned char>(e.alternative));
+    e.tried = 1;
+    return 1;
+  }
   while (BacktrackPtr >= 0) {
     BacktrackEntry& e = BacktrackTree[static_cast<size_t>(BacktrackPtr)];
     if (!e.tried) {
@@ -280,6 +300,7 @@ int Backtrack() {
 int ag_podem() {
   backtrack_count = 0;
   BacktrackPtr = -1;
+  BeginSearch();
   TRACE("fault: node %u sa-%u\n", CurrentNode, RealFault);
   for (;;) {
     bool need_backtrack = false;

@@ -24,12 +24,15 @@ constexpr unsigned char X = 'x';
 // Site class of the current call (0, 1 or 3).
 int32_t site_class = 0;
 
-// Three-valued value of graph g in `row`.  `site_rule`: the site node takes
-// the forced edge of its machine (`good` tells which) instead of its variable.
-// Only the fault graph holds the site, so the rule is compiled in for it
-// alone: without the site the walks are the same either way.
-template <bool site_rule>
-unsigned char EvalGraph(uint32_t g, unsigned char* row, bool good, uint32_t S) {
+// Three-valued value of graph g, its node variables' values given by
+// `value(node index)`.  `site_rule`: the site node takes the forced edge of
+// its machine (`good` tells which) instead of its variable.  Only the fault
+// graph holds the site, so the rule is compiled in for it alone: without the
+// site the walks are the same either way.  `marks` and `stack` are scratch
+// arrays over the nodes; S is a mark no earlier walk of the graph has left.
+template <bool site_rule, class Value>
+ALWAYS_INLINE unsigned char WalkGraph(uint32_t g, const Value& value, bool good, uint32_t S, uint32_t* marks,
+                                      uint32_t* stack) {
   const uint32_t beg = Grps[g].g_beg;
   const uint32_t forced = good ? 1 - CurrentFault : CurrentFault;
   uint32_t top = 0;
@@ -40,10 +43,10 @@ unsigned char EvalGraph(uint32_t g, unsigned char* row, bool good, uint32_t S) {
     if (site_rule && idx == CurrentNode) {
       e = forced;
     } else {
-      unsigned char v = row[n.n_var];
+      unsigned char v = value(idx);
       if (v == X) {
-        tstack[top++] = idx;
-        reached_mas[idx] = S;
+        stack[top++] = idx;
+        marks[idx] = S;
         e = 1;
       } else {
         e = v ^ (n.n_flags & 1u);
@@ -61,12 +64,12 @@ unsigned char EvalGraph(uint32_t g, unsigned char* row, bool good, uint32_t S) {
   // right once it happens, even when nothing schedules those graphs again.
   const bool site_in_alternatives = site_rule;
   while (top > 0) {
-    const uint32_t from = tstack[--top];
+    const uint32_t from = stack[--top];
     uint32_t next = Nods[from].n_dst[0];
     uint32_t last = 0;
     while (next != 0) {
       const uint32_t idx = beg + next;
-      if (reached_mas[idx] == S) {
+      if (marks[idx] == S) {
         last = 1;  // its own alternatives were already found to give 1
         break;
       }
@@ -74,7 +77,7 @@ unsigned char EvalGraph(uint32_t g, unsigned char* row, bool good, uint32_t S) {
       if (site_in_alternatives && idx == CurrentNode) {
         last = forced;
       } else {
-        unsigned char v = row[n.n_var];
+        unsigned char v = value(idx);
         last = (v == X) ? 0 : (v ^ (n.n_flags & 1u));
       }
       next = n.n_dst[last];
@@ -82,6 +85,58 @@ unsigned char EvalGraph(uint32_t g, unsigned char* row, bool good, uint32_t S) {
     if (last == 0) return X;
   }
   return 1;
+}
+
+// Three-valued value of graph g in `row`.
+template <bool site_rule>
+unsigned char EvalGraph(uint32_t g, unsigned char* row, bool good, uint32_t S) {
+  return WalkGraph<site_rule>(
+      g, [row](uint32_t idx) { return row[Nods[idx].n_var]; }, good, S, reached_mas.data(), tstack.data());
+}
+
+// A graph of one or two nodes (most graphs of a gate-level model) has its
+// value for every combination of its nodes' values worked out beforehand by
+// the walk above: the walk depends on nothing else outside the fault graph.
+// Values 0, 1 and 'x' have the codes 0, 1 and 2 (bit 0 of the value, and
+// bit 1 from bit 6, set in 'x' alone); the table is indexed by the code of
+// node 0 plus four times the code of node 1.
+struct SmallGraph {
+  uint32_t var0;  // kNotSmall for a graph of more nodes
+  uint32_t var1;  // var0 again for a one-node graph
+  unsigned char value[16];
+};
+constexpr uint32_t kNotSmall = UINT32_MAX;
+std::vector<SmallGraph> small_graphs;
+
+ALWAYS_INLINE uint32_t ValueCode(unsigned char v) { return (v & 1u) | ((v >> 5) & 2u); }
+
+void BuildSmallGraphs() {
+  small_graphs.assign(GrpCount, SmallGraph{kNotSmall, kNotSmall, {}});
+  std::vector<uint32_t> marks(NodCount, 0), stack(NodCount, 0);
+  const unsigned char values[3] = {0, 1, X};
+  uint32_t S = 0;
+  for (uint32_t g = 0; g < GrpCount; ++g) {
+    const uint32_t len = Grps[g].g_len;
+    if (len == 0 || len > 2) continue;
+    const uint32_t beg = Grps[g].g_beg;
+    SmallGraph& sg = small_graphs[g];
+    sg.var0 = Nods[beg].n_var;
+    sg.var1 = len == 2 ? Nods[beg + 1].n_var : sg.var0;
+    for (uint32_t c0 = 0; c0 < 3; ++c0) {
+      for (uint32_t c1 = 0; c1 < 3; ++c1) {
+        const unsigned char node_values[2] = {values[c0], values[len == 2 ? c1 : c0]};
+        sg.value[c0 + 4 * c1] = WalkGraph<false>(
+            g, [&](uint32_t idx) { return node_values[idx - beg]; }, true, ++S, marks.data(), stack.data());
+      }
+    }
+  }
+}
+
+// EvalGraph<false> for any graph but the fault graph.
+ALWAYS_INLINE unsigned char EvalPlain(uint32_t g, unsigned char* row, uint32_t S) {
+  const SmallGraph& sg = small_graphs[g];
+  if (sg.var0 != kNotSmall) return sg.value[ValueCode(row[sg.var0]) + 4 * ValueCode(row[sg.var1])];
+  return EvalGraph<false>(g, row, true, S);
 }
 
 // Graphs scheduled for evaluation: `events` holds one bit per graph and
@@ -215,6 +270,62 @@ ALWAYS_INLINE void NoteWritten(uint32_t g) {
   }
 }
 
+// The search's way back.  While `undo_active`, every write of a graph's
+// values is logged with the values it replaces, and a decision notes the
+// length of the log before it (`checkpoints`, per depth of BacktrackTree), so
+// that a backtrack puts the values back instead of simulating the assignments
+// undone.  The state put back is the one simulation would give: after a call
+// that ran to its end (no graph left scheduled) every graph holds the value
+// of its variables' values, except a graph never evaluated since the reset,
+// whose variables have held 'x' all along; it holds 'x', which is its value
+// too unless it is the fault graph (whose forced site can make it binary) or
+// a graph that is binary with every variable 'x' (`undo_possible` is false in
+// a model that has one).  Once evaluated, the fault graph is scheduled again
+// after a return, as simulation would have kept it up to date.
+struct UndoEntry {
+  uint32_t graph;
+  unsigned char good, faulty;
+};
+std::vector<UndoEntry> undo_log;  // entries [0, undo_size) are in use
+size_t undo_size = 0;
+
+__attribute__((noinline)) void GrowUndoLog() { undo_log.resize(std::max<size_t>(1024, 2 * undo_log.size())); }
+// A graph is logged once per stretch between two checkpoints (an epoch):
+// its first write there holds the values the checkpoint needs.
+std::vector<uint32_t> logged_in;
+uint32_t epoch = 1;
+
+void NewEpoch() {
+  if (++epoch == 0) {
+    std::fill(logged_in.begin(), logged_in.end(), 0);
+    epoch = 1;
+  }
+}
+constexpr size_t kNoCheckpoint = SIZE_MAX;
+std::vector<size_t> checkpoints;
+bool undo_possible = false;
+bool undo_active = false;
+bool rows_fresh = false;
+bool fault_graph_evaluated = false;
+// Set while SetEvent has scheduled graphs that no call has evaluated yet.
+bool events_pending = false;
+
+// Whether no graph is binary with all its variables 'x' (see undo_log), and
+// every graph reads only inputs, constants and graphs before it, so that one
+// call in ascending order leaves no graph behind its variables.
+void CheckUndoPossible() {
+  std::vector<uint32_t> marks(NodCount, 0), stack(NodCount, 0);
+  undo_possible = true;
+  for (uint32_t g = 0; g < GrpCount && undo_possible; ++g) {
+    if (Grps[g].g_len == 0) continue;
+    for (uint32_t k = 0; k < Grps[g].g_len; ++k)
+      if (Nods[Grps[g].g_beg + k].n_var >= GraphVar(g)) undo_possible = false;
+    if (undo_possible)
+      undo_possible = WalkGraph<false>(
+                          g, [](uint32_t) { return X; }, true, 1, marks.data(), stack.data()) == X;
+  }
+}
+
 // Writes value r of graph g into the good row, the faulty row or both, and
 // keeps the differences of a graph of the cone; outside the cone both rows
 // are written alike and never differ.
@@ -222,6 +333,11 @@ ALWAYS_INLINE void WriteValue(uint32_t g, unsigned char* good, unsigned char* fa
                 bool to_faulty) {
   const uint32_t gv = GraphVar(g);
   NoteWritten(g);
+  if (undo_active && logged_in[g] != epoch) {
+    logged_in[g] = epoch;
+    if (undo_size == undo_log.size()) GrowUndoLog();
+    undo_log[undo_size++] = UndoEntry{g, good[gv], faulty[gv]};
+  }
   if (to_good && to_faulty && !InCone(g)) {
     good[gv] = r;
     faulty[gv] = r;
@@ -255,9 +371,13 @@ ALWAYS_INLINE void Schedule(uint32_t var) {
 
 }  // namespace
 
-void SetEvent(uint32_t var) { Schedule(var); }
+void SetEvent(uint32_t var) {
+  Schedule(var);
+  events_pending = true;
+}
 
 void ResetEvents() {
+  events_pending = false;
   for (uint32_t s = 0; s < event_words.size(); ++s) {
     for (uint64_t word = event_words[s]; word != 0; word &= word - 1)
       events[(s << 6) + static_cast<uint32_t>(__builtin_ctzll(word))] = 0;
@@ -280,6 +400,9 @@ void ResetMachines() {
     NoteDifference(g, false);
   }
   written.clear();
+  undo_size = 0;
+  rows_fresh = true;
+  fault_graph_evaluated = false;
   differing_outputs = 0;
   if (!rows_known) std::fill(differing.begin(), differing.end(), 0);
   rows_known = true;
@@ -323,7 +446,7 @@ int32_t testsimul() {
   const uint32_t S = reached_code1;
   for (uint32_t g = NextScheduled(0, CurrentGraph); g < CurrentGraph; g = NextScheduled(g + 1, CurrentGraph)) {
     const uint32_t gv = GraphVar(g);
-    unsigned char r = EvalGraph<false>(g, good, true, S);
+    unsigned char r = EvalPlain(g, good, S);
     if (r != good[gv]) {
       WriteValue(g, good, faulty, r, true, true);
       Schedule(gv);
@@ -337,8 +460,9 @@ int32_t testsimul() {
   // which is also when it changes in the faulty machine.
   for (uint32_t g = NextScheduled(CurrentGraph, GrpCount); g < GrpCount; g = NextScheduled(g + 1, GrpCount)) {
     const uint32_t gv = GraphVar(g);
+    if (g == CurrentGraph) fault_graph_evaluated = true;
     unsigned char r = g == CurrentGraph ? EvalGraph<true>(g, good, true, reached_code1)
-                                        : EvalGraph<false>(g, good, true, reached_code1);
+                                        : EvalPlain(g, good, reached_code1);
     if (r != good[gv]) {
       WriteValue(g, good, faulty, r, true, !InCone(g));
       Schedule(gv);
@@ -349,7 +473,7 @@ int32_t testsimul() {
        g = NextScheduled(g + 1, GrpCount, fault_cone.data())) {
     const uint32_t gv = GraphVar(g);
     unsigned char r = g == CurrentGraph ? EvalGraph<true>(g, faulty, false, reached_code1)
-                                        : EvalGraph<false>(g, faulty, false, reached_code1);
+                                        : EvalPlain(g, faulty, reached_code1);
     if (site_class == 3 && IsOutputGraph(g) && Opposite(r, good[gv])) {
       reached_code1 += 2;
       return 2;
@@ -368,6 +492,56 @@ int32_t testsimul() {
   return site_class;
 }
 
+void BeginSearch() {
+  undo_active = undo_possible && rows_fresh && CurrentGraph < GrpCount;
+  rows_fresh = false;
+  undo_size = 0;
+  NewEpoch();
+}
+
+void SaveSearchState(uint32_t depth) {
+  if (!undo_active) return;
+  if (checkpoints.size() <= depth) checkpoints.resize(depth + 1, kNoCheckpoint);
+  checkpoints[depth] = events_pending ? kNoCheckpoint : undo_size;
+  NewEpoch();
+}
+
+void NoSearchState() {
+  undo_active = false;
+  undo_size = 0;
+}
+
+bool RestoreSearchState(uint32_t depth) {
+  if (!undo_active || depth >= checkpoints.size() || checkpoints[depth] == kNoCheckpoint) return false;
+  unsigned char* good = vects[GoodRow()].data();
+  unsigned char* faulty = vects[FaultyRow()].data();
+  const size_t to = checkpoints[depth];
+  while (undo_size > to) {
+    const UndoEntry e = undo_log[--undo_size];
+    const uint32_t gv = GraphVar(e.graph);
+    if (!InCone(e.graph)) {  // both rows alike, never differing
+      good[gv] = e.good;
+      faulty[gv] = e.faulty;
+      continue;
+    }
+    const bool output = IsOutputGraph(e.graph);
+    if (output && Opposite(good[gv], faulty[gv])) --differing_outputs;
+    good[gv] = e.good;
+    faulty[gv] = e.faulty;
+    const bool opposite = Opposite(e.good, e.faulty);
+    if (output && opposite) ++differing_outputs;
+    NoteDifference(e.graph, opposite);
+  }
+  NewEpoch();
+  ResetEvents();
+  if (fault_graph_evaluated) {
+    events[CurrentGraph >> 6] |= uint64_t{1} << (CurrentGraph & 63);
+    event_words[CurrentGraph >> 12] |= uint64_t{1} << ((CurrentGraph >> 6) & 63);
+    events_pending = true;
+  }
+  return true;
+}
+
 void alloc_testsimul() {
   reached_mas.assign(NodCount, 0);
   tstack.assign(NodCount, 0);
@@ -379,6 +553,11 @@ void alloc_testsimul() {
   written_flag.assign(GrpCount, 0);
   rows_known = false;
   BacktrackTree.assign(InpCount, BacktrackEntry{0, 0, 0});
+  checkpoints.assign(InpCount, kNoCheckpoint);
+  logged_in.assign(GrpCount, 0);
+  undo_size = 0;
+  undo_active = false;
+  rows_fresh = false;
 }
 
 void init_testsimul() {
@@ -397,6 +576,11 @@ void free_testsimul() {
   written_flag.clear();
   rows_known = false;
   BacktrackTree.clear();
+  checkpoints.clear();
+  logged_in.clear();
+  undo_log.clear();
+  undo_size = 0;
+  undo_active = false;
 }
 
 void tg_preprocess() {
@@ -408,4 +592,6 @@ void tg_preprocess() {
     }
   }
   BuildEventMasks();
+  BuildSmallGraphs();
+  CheckUndoPossible();
 }

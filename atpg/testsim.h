@@ -52,6 +52,17 @@ void ResetEvents();
 // Start of a fault: no graph is scheduled, except those reading constants,
 // whose values must be known before the search looks at them.
 void SetInitialEvents();
+// Return to an earlier state of the search instead of simulating the way
+// back.  BeginSearch at the start of ag_podem; SaveSearchState(depth) just
+// before the decision of that depth in BacktrackTree is assigned, and
+// NoSearchState when a decision finds no room in the tree.
+// RestoreSearchState(depth) puts the graph values of both rows back to those
+// before that decision, leaving the input columns to the caller, and answers
+// false when that state is not known, so that the caller simulates instead.
+void BeginSearch();
+void SaveSearchState(uint32_t depth);
+void NoSearchState();
+bool RestoreSearchState(uint32_t depth);
 void alloc_testsimul();
 void init_testsimul();
 void free_testsimul();

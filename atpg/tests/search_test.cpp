@@ -105,6 +105,66 @@ TEST(Search, VerdictsAgreeWithExhaustiveSimulation) {
   EXPECT_GT(untestable, 0);
 }
 
+// The fault loop resets the rows through ResetMachines, which lets a
+// backtrack put the graph values back instead of simulating its way there;
+// the search set up without it simulates every step.  Both must take the
+// same steps: the same verdicts, backtracks and test inputs, fault by fault.
+TEST(Search, BacktrackingByRestoreTakesTheSimulatedSteps) {
+  std::mt19937 rng(77);
+  uint64_t backtracks = 0;
+  for (int round = 0; round < 150; ++round) {
+    SsbddShape s;
+    s.inputs = 2 + rng() % 8;
+    s.constants = rng() % 3;
+    s.graphs = 2 + rng() % 16;
+    s.outputs = 1 + rng() % std::min<uint32_t>(3, s.graphs);
+    s.max_leaves = 1 + rng() % 5;
+    MakeSsbddModel(rng, s);
+    for (uint32_t limit : {3u, 1000000u}) {
+      BacktrackLim = limit;
+      struct Step {
+        int verdict;
+        uint32_t backtracks;
+        std::vector<unsigned char> inputs;
+      };
+      std::vector<Step> simulated, restored;
+      for (int restoring = 0; restoring < 2; ++restoring) {
+        Prepare(4);  // rows not yet reset through ResetMachines
+        uint32_t graph = 0;
+        for (uint32_t node = 0; node < NodCount; ++node) {
+          while (node >= Grps[graph].g_beg + Grps[graph].g_len) ++graph;
+          for (uint32_t stuck = 0; stuck < 2; ++stuck) {
+            int r;
+            if (restoring) {
+              CurrentNode = node;
+              CurrentGraph = graph;
+              CurrentFault = stuck;
+              RealFault = (Nods[node].n_flags & 1) ? 1 - stuck : stuck;
+              ResetMachines();
+              SetInitialEvents();
+              r = ag_podem();
+            } else {
+              r = Search(node, graph, stuck);
+            }
+            (restoring ? restored : simulated)
+                .push_back(Step{r, backtrack_count,
+                                std::vector<unsigned char>(vects[GoodRow()].begin(),
+                                                           vects[GoodRow()].begin() + InpCount)});
+          }
+        }
+      }
+      ASSERT_EQ(simulated.size(), restored.size());
+      for (size_t i = 0; i < simulated.size(); ++i) {
+        ASSERT_EQ(simulated[i].verdict, restored[i].verdict) << "round " << round << " fault " << i;
+        ASSERT_EQ(simulated[i].backtracks, restored[i].backtracks) << "round " << round << " fault " << i;
+        ASSERT_EQ(simulated[i].inputs, restored[i].inputs) << "round " << round << " fault " << i;
+        backtracks += restored[i].backtracks;
+      }
+    }
+  }
+  EXPECT_GT(backtracks, 1000u);  // the restoring way back was taken often
+}
+
 // With the default backtrack limit the fault loop never hits the coverage
 // check of a stored pattern, and its summary figures agree with the marks.
 TEST(Search, FaultLoopOnRandomModelsKeepsItsInvariants) {
