@@ -50,17 +50,23 @@ std::vector<char> RandomStatus(std::mt19937& rng, uint32_t share_x) {
   return s;
 }
 
-// Both forms over the same rows and status, with dropping on and update off
-// (Simulate) or the other way round (SimulateAll): every column of every row,
-// every fault-table row, the counts and the status must agree.
-void ExpectSameAsFsimul(std::mt19937& rng, uint32_t rows, uint32_t share_x, bool allow_x, bool dropping,
-                        const std::string& what) {
+// Fresh test data of `rows` random rows (with 'x' inputs when allow_x) and a
+// random status.
+void RandomTest(std::mt19937& rng, uint32_t rows, uint32_t share_x, bool allow_x) {
   verbose_mode = 1;
   functionals = 0;
   vcount = rows;
   alloc_vec();
   for (auto& row : vects) row = RandomRow(rng, allow_x);
   faults = RandomStatus(rng, share_x);
+}
+
+// Both forms over the same rows and status, with dropping on and update off
+// (Simulate) or the other way round (SimulateAll): every column of every row,
+// every fault-table row, the counts and the status must agree.
+void ExpectSameAsFsimul(std::mt19937& rng, uint32_t rows, uint32_t share_x, bool allow_x, bool dropping,
+                        const std::string& what) {
+  RandomTest(rng, rows, share_x, allow_x);
   // Leftovers of an earlier package in the table.
   for (auto& row : ftable)
     for (char& m : row) m = "X01"[rng() % 3];
@@ -112,12 +118,7 @@ void ExpectSameAsFsimul(std::mt19937& rng, uint32_t rows, uint32_t share_x, bool
 // fsimul_one on each row in turn with dropping and update on.
 void ExpectBatchesSameAsFsimulOne(std::mt19937& rng, uint32_t rows, uint32_t share_x, bool allow_x, bool table,
                                   const std::string& what) {
-  verbose_mode = 1;
-  functionals = 0;
-  vcount = rows;
-  alloc_vec();
-  for (auto& row : vects) row = RandomRow(rng, allow_x);
-  faults = RandomStatus(rng, share_x);
+  RandomTest(rng, rows, share_x, allow_x);
   const auto rows_in = vects;
   const auto status = faults;
 
