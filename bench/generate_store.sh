@@ -24,11 +24,7 @@ if [ $# -gt 0 ] && [ -d "$1" ]; then
   oldbin=$(cd "$1" && pwd) || exit 2
   shift
 fi
-if [ ! -x /usr/bin/time ]; then
-  echo "installing the time package for /usr/bin/time" >&2
-  if [ "$(id -u)" = 0 ]; then apt-get install -y time >/dev/null 2>&1; else sudo -n apt-get install -y time >/dev/null 2>&1; fi
-  [ -x /usr/bin/time ] || { echo "/usr/bin/time is needed (apt-get install time)" >&2; exit 2; }
-fi
+need_gnu_time
 benchmark_folder
 old_mem=${OLD_MEM_KB:-8000000}
 
