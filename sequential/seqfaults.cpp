@@ -579,15 +579,39 @@ void EvaluateLanes(uint32_t k, const unsigned char* prevRow, const unsigned char
   rx = wk[2].p1 & wk[2].alt;
 }
 
-// Faults[0 .. count-1] (count at most kFaultWordLanes) over frames 1 ..
-// frames; detected[i] as SimulateFaultList gives it.  With NoDrop, a
-// detection of fault i marks ftable for every fault of
-// members[start[i] .. start[i+1]-1], the faults with its faulty machine.
-void SimulateFaultWord(const SeqFault* faults, uint32_t count, uint32_t frames, unsigned char* detected,
-                       const SeqFault* const* members, const uint32_t* start) {
+// A word of faults between runs over spans of frames: the simulated faults
+// in its lanes, those not yet dropped, and its faulty machines at the end of
+// the last frame run, as the differences of the delayed variables (only
+// they are read in the next frame; a graph no difference reaches takes the
+// good value).
+struct FaultWord {
+  std::vector<uint32_t> fault;  // per lane, the index among the simulated faults
+  Lanes active;
+  std::vector<std::pair<uint32_t, Delta>> state;
+};
+
+// The good rows a span of frames reads, at most (about what the cache next
+// to the processor holds).
+constexpr size_t kSpanBytes = 256 * 1024;
+
+// What the words of one fault list share: the simulated faults, and with
+// NoDrop, per simulated fault c, the faults with its faulty machine at
+// members[start[c] .. start[c+1]-1].  detected[c] is set when fault c is.
+struct WordFaults {
+  const std::vector<SeqFault>* list;
+  const std::vector<uint32_t>* at;  // the simulated faults' places in list
+  const SeqFault* const* members;
+  const uint32_t* start;
+  unsigned char* detected;
+};
+
+// Frames from .. to of the faults of `word`, on from the state it holds,
+// which it then holds at the end of frame `to`.
+void RunFaultWord(FaultWord& word, const WordFaults& wf, uint32_t from, uint32_t to) {
   const uint32_t first = InpCount + ConCount;
   const uint32_t internal = GrpCount - OutCount;
-  Lanes active = Fill(0), found = Fill(0);
+  const uint32_t count = static_cast<uint32_t>(word.fault.size());
+  Lanes& active = word.active;
   // A fault's site, so that its graph is due only in frames where the fault
   // can change something: where its node is not held on the forced edge.
   struct Site {
@@ -599,8 +623,8 @@ void SimulateFaultWord(const SeqFault* faults, uint32_t count, uint32_t frames, 
   sites.reserve(count);
   wforced.assign(1, {Fill(0), Fill(0)});
   for (uint32_t i = 0; i < count; ++i) {
-    const SeqFault& f = faults[i];
-    SetBit(active, i);
+    const SeqFault& f = (*wf.list)[(*wf.at)[word.fault[i]]];
+    if (!Bit(active, i)) continue;
     uint32_t& at = forcedAt[f.node];
     if (at == 0) {
       at = static_cast<uint32_t>(wforced.size());
@@ -611,10 +635,20 @@ void SimulateFaultWord(const SeqFault* faults, uint32_t count, uint32_t frames, 
     const LaneNode& w = lnodes[f.node];
     sites.push_back({f.graph, w.var, i, w.delayed, static_cast<unsigned char>(w.inv ^ f.forced_edge)});
   }
-  // Stamps left by the last word match no frame of this one.
+  // Stamps left by the last run match no frame of this one.
   frameStamp += 2;
   nextList.clear();
-  for (uint32_t j = 1; j <= frames && Any(active); ++j) {
+  for (const auto& [v, d] : word.state) {
+    dprev[v] = d;
+    writtenPrev.push_back(v);
+    for (uint32_t r : nextgrps[v - first])
+      if (nextMark[r] != frameStamp) {
+        nextMark[r] = frameStamp;
+        nextList.push_back(r);
+      }
+  }
+  word.state.clear();
+  for (uint32_t j = from; j <= to && Any(active); ++j) {
     ++frameStamp;
     cursor = static_cast<uint32_t>(due.size());
     const unsigned char* prevRow = vects[j - 1].data();
@@ -664,25 +698,23 @@ void SimulateFaultWord(const SeqFault* faults, uint32_t count, uint32_t frames, 
       }
       const Lanes det = diff & ~rx & ~gx;
       if (!Any(det)) continue;
-      found = found | det;
       last_vector = std::max(last_vector, j);
-      if (!NoDrop) {
-        active = active & ~det;
-        continue;
-      }
+      if (!NoDrop) active = active & ~det;
       for (uint32_t h = 0; h < kFaultWordLanes / 64; ++h)
-      for (uint64_t d = Half(det, h); d != 0; d &= d - 1) {
-        const uint32_t i = 64 * h + static_cast<uint32_t>(__builtin_ctzll(d));
-        for (uint32_t e = start[i]; e < start[i + 1]; ++e) {
-          const SeqFault& f = *members[e];
-          const char c = static_cast<char>('0' + f.stuck);
-          char& m = ftable[j][f.node];
-          if ((m == '0' || m == '1') && m != c)
-            m = '&';
-          else if (m != '&')
-            m = c;
+        for (uint64_t d = Half(det, h); d != 0; d &= d - 1) {
+          const uint32_t c = word.fault[64 * h + static_cast<uint32_t>(__builtin_ctzll(d))];
+          wf.detected[c] = 1;
+          if (!NoDrop) continue;
+          for (uint32_t e = wf.start[c]; e < wf.start[c + 1]; ++e) {
+            const SeqFault& f = *wf.members[e];
+            const char s = static_cast<char>('0' + f.stuck);
+            char& m = ftable[j][f.node];
+            if ((m == '0' || m == '1') && m != s)
+              m = '&';
+            else if (m != '&')
+              m = s;
+          }
         }
-      }
     }
     dcur.swap(dprev);
     writtenCur.swap(writtenPrev);
@@ -690,12 +722,52 @@ void SimulateFaultWord(const SeqFault* faults, uint32_t count, uint32_t frames, 
     writtenCur.clear();
   }
   nextList.clear();
-  for (uint32_t v : writtenPrev) dprev[v] = {Fill(0), Fill(0)};
-  writtenPrev.clear();
-  for (uint32_t i = 0; i < count; ++i) {
-    forcedAt[faults[i].node] = 0;
-    detected[i] = Bit(found, i);
+  for (uint32_t v : writtenPrev) {
+    Delta& d = dprev[v];
+    if (Vars[v].v_flags & VF_DELAYED) {
+      const Delta kept{d.v & active, d.x & active};
+      if (Any(kept.v | kept.x)) word.state.push_back({v, kept});
+    }
+    d = {Fill(0), Fill(0)};
   }
+  writtenPrev.clear();
+  for (uint32_t i = 0; i < count; ++i) forcedAt[(*wf.list)[(*wf.at)[word.fault[i]]].node] = 0;
+}
+
+// The faults still active in `words`, in their order, packed into as few
+// words as they fill, each lane with its faulty machine.
+void PackWords(std::vector<FaultWord>& words) {
+  std::vector<FaultWord> packed;
+  std::vector<uint32_t> entry(VarCount, kNone);  // per variable, its place in the new word's state
+  auto close = [&]() {
+    if (!packed.empty())
+      for (const auto& e : packed.back().state) entry[e.first] = kNone;
+  };
+  for (const FaultWord& w : words)
+    for (uint32_t i = 0; i < w.fault.size(); ++i) {
+      if (!Bit(w.active, i)) continue;
+      if (packed.empty() || packed.back().fault.size() == kFaultWordLanes) {
+        close();
+        packed.push_back({{}, Fill(0), {}});
+      }
+      FaultWord& p = packed.back();
+      const uint32_t lane = static_cast<uint32_t>(p.fault.size());
+      p.fault.push_back(w.fault[i]);
+      SetBit(p.active, lane);
+      for (const auto& [v, d] : w.state) {
+        const bool one = Bit(d.v, i), unknown = Bit(d.x, i);
+        if (!one && !unknown) continue;
+        if (entry[v] == kNone) {
+          entry[v] = static_cast<uint32_t>(p.state.size());
+          p.state.push_back({v, {Fill(0), Fill(0)}});
+        }
+        Delta& nd = p.state[entry[v]].second;
+        if (one) SetBit(nd.v, lane);
+        if (unknown) SetBit(nd.x, lane);
+      }
+    }
+  close();
+  words.swap(packed);
 }
 
 // The last frame in which the good value of some output is binary (0 for
@@ -881,15 +953,33 @@ void SimulateFaultList(const std::vector<SeqFault>& list, std::vector<unsigned c
     dprev.assign(VarCount, Delta{Fill(0), Fill(0)});
   }
   forcedAt.assign(NodCount, 0);
-  std::vector<SeqFault> word;
-  std::vector<unsigned char> got(kFaultWordLanes);
-  for (size_t a = 0; a < at.size(); a += kFaultWordLanes) {
-    const uint32_t count = static_cast<uint32_t>(std::min<size_t>(kFaultWordLanes, at.size() - a));
-    word.clear();
-    for (uint32_t i = 0; i < count; ++i) word.push_back(list[at[a + i]]);
-    SimulateFaultWord(word.data(), count, frames, got.data(), members.data(), &start[a]);
-    for (uint32_t i = 0; i < count; ++i) detected[at[a + i]] = got[i];
+  std::vector<FaultWord> words;
+  for (uint32_t a = 0; a < at.size(); a += kFaultWordLanes) {
+    FaultWord w{{}, Fill(0), {}};
+    for (uint32_t c = a; c < at.size() && c < a + kFaultWordLanes; ++c) {
+      SetBit(w.active, c - a);
+      w.fault.push_back(c);
+    }
+    words.push_back(std::move(w));
   }
+  std::vector<unsigned char> got(at.size(), 0);
+  const WordFaults wf{&list, &at, members.data(), start.data(), got.data()};
+  // Every word runs a span of frames before the next one does, so the good
+  // machine of those frames is still at hand in the cache; between spans
+  // the faults left (when some were dropped) fill fewer words.
+  const size_t rowBytes = VarCount + (NoDrop ? NodCount : 0);
+  const uint32_t span = static_cast<uint32_t>(std::clamp<size_t>(kSpanBytes / std::max<size_t>(rowBytes, 1), 8, 256));
+  for (uint32_t from = 1; from <= frames && !words.empty(); from += span) {
+    const uint32_t to = std::min(frames, from + span - 1);
+    for (FaultWord& w : words)
+      if (Any(w.active)) RunFaultWord(w, wf, from, to);
+    if (NoDrop) continue;
+    size_t live = 0;
+    for (const FaultWord& w : words)
+      for (uint32_t h = 0; h < kFaultWordLanes / 64; ++h) live += __builtin_popcountll(Half(w.active, h));
+    if ((live + kFaultWordLanes - 1) / kFaultWordLanes < words.size()) PackWords(words);
+  }
+  for (uint32_t c = 0; c < at.size(); ++c) detected[at[c]] = got[c];
   for (uint32_t i = 0; i < list.size(); ++i)
     if (rep[i] != kNone && rep[i] != i) detected[i] = detected[rep[i]];
 }
