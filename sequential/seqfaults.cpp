@@ -528,6 +528,7 @@ inline bool Any(const Lanes& a) {
 inline uint64_t Half(const Lanes& a, uint32_t h) { return a.p[h >> 1][h & 1]; }
 inline bool Bit(const Lanes& a, uint32_t lane) { return (Half(a, lane >> 6) >> (lane & 63)) & 1; }
 inline void SetBit(Lanes& a, uint32_t lane) { a.p[lane >> 7][(lane >> 6) & 1] |= uint64_t(1) << (lane & 63); }
+inline void ClearBit(Lanes& a, uint32_t lane) { a.p[lane >> 7][(lane >> 6) & 1] &= ~(uint64_t(1) << (lane & 63)); }
 
 // The faulty machines of a word, per variable, as their difference from
 // the good machine's rails (zero where a lane equals the good value), so a
@@ -603,6 +604,7 @@ struct WordFaults {
   const SeqFault* const* members;
   const uint32_t* start;
   unsigned char* detected;
+  const uint32_t* lastStrong;  // per simulated fault, as FindLastStrongFrames gives it
 };
 
 // Frames from .. to of the faults of `word`, on from the state it holds,
@@ -648,7 +650,8 @@ void RunFaultWord(FaultWord& word, const WordFaults& wf, uint32_t from, uint32_t
       }
   }
   word.state.clear();
-  for (uint32_t j = from; j <= to && Any(active); ++j) {
+  uint32_t last = from - 1;  // the last frame run
+  for (uint32_t j = from; j <= to && Any(active); last = j++) {
     ++frameStamp;
     cursor = static_cast<uint32_t>(due.size());
     const unsigned char* prevRow = vects[j - 1].data();
@@ -722,6 +725,24 @@ void RunFaultWord(FaultWord& word, const WordFaults& wf, uint32_t from, uint32_t
     writtenCur.clear();
   }
   nextList.clear();
+  // A lane whose machine is no more defined than the good one, its fault's
+  // graph giving no other binary value after this frame, is not detected
+  // again.
+  if (Any(active)) {
+    Lanes stronger = Fill(0);  // more defined somewhere
+    const unsigned char* row = vects[last].data();
+    for (uint32_t v : writtenPrev)
+      if (Vars[v].v_flags & VF_DELAYED) {
+        const Delta& d = dprev[v];
+        stronger = stronger | ((d.v | d.x) & ~(Fill(XRail(row[v])) ^ d.x));
+      }
+    const Lanes weaker = active & ~stronger;
+    for (uint32_t h = 0; h < kFaultWordLanes / 64; ++h)
+      for (uint64_t d = Half(weaker, h); d != 0; d &= d - 1) {
+        const uint32_t i = 64 * h + static_cast<uint32_t>(__builtin_ctzll(d));
+        if (wf.lastStrong[word.fault[i]] <= last) ClearBit(active, i);
+      }
+  }
   for (uint32_t v : writtenPrev) {
     Delta& d = dprev[v];
     if (Vars[v].v_flags & VF_DELAYED) {
@@ -793,57 +814,61 @@ struct BlockGood {
   }
 };
 
+// The good machine of frames base .. end-1 (at most 64) as block rails.
+void FillBlock(uint32_t base, uint32_t end, std::vector<Rail>& now, std::vector<Rail>& before) {
+  std::fill(now.begin(), now.end(), Rail{0, 0});
+  std::fill(before.begin(), before.end(), Rail{0, 0});
+  for (uint32_t j = base; j < end; ++j) {
+    const uint64_t bit = uint64_t(1) << (j - base);
+    const unsigned char* row = vects[j].data();
+    const unsigned char* prevRow = vects[j == 0 ? 0 : j - 1].data();
+    for (uint32_t v = 0; v < VarCount; ++v) {
+      now[v].v |= OneRail(row[v]) & bit;
+      now[v].x |= XRail(row[v]) & bit;
+      before[v].v |= OneRail(prevRow[v]) & bit;
+      before[v].x |= XRail(prevRow[v]) & bit;
+    }
+  }
+}
+
 // Where every graph a fault's value reaches is monotone and the fault's
-// graph, computed with the fault on the good machine's inputs, never gives
-// a binary value other than the good one, the faulty machine is never more
-// defined than the good one (each value equal, or 'x'): graph by graph and
-// frame by frame, a monotone graph gives on less defined inputs a less
-// defined value.  Such a fault is never detected.  harmless[i] = 1 for
-// those faults of `list` over frames 1 .. frames.
-void FindHarmlessFaults(const std::vector<SeqFault>& list, uint32_t frames, std::vector<unsigned char>& harmless) {
-  harmless.assign(list.size(), 1);
+// graph, computed with the fault on the good machine's inputs, gives no
+// binary value other than the good one after frame t, a faulty machine no
+// more defined than the good one (each value equal, or 'x') at the end of
+// frame t stays so: graph by graph and frame by frame, a monotone graph
+// gives on less defined inputs a less defined value.  Such a fault is not
+// detected after frame t.  lastStrong[i], for fault i of `list` over frames
+// 1 .. frames: the last frame in which its graph gives such a value (0 for
+// none: the fault is never detected), or UINT32_MAX where some graph its
+// value reaches is not monotone.
+void FindLastStrongFrames(const std::vector<SeqFault>& list, uint32_t frames, std::vector<uint32_t>& lastStrong) {
+  lastStrong.assign(list.size(), 0);
   if (frames == 0) return;
   FindMonotoneCones();
-  std::vector<uint32_t> open;  // not shown harmless so far
+  std::vector<uint32_t> open;
   for (uint32_t i = 0; i < list.size(); ++i) {
     if (monotoneCone[list[i].graph])
       open.push_back(i);
     else
-      harmless[i] = 0;
+      lastStrong[i] = UINT32_MAX;
   }
   std::vector<Rail> now(VarCount), before(VarCount);
   const uint32_t first = InpCount + ConCount;
   frameStamp += 2;  // no faulty value matches: every read is a good one
   for (uint32_t base = 0; base <= frames && !open.empty(); base += 64) {
     const uint32_t end = std::min(frames + 1, base + 64);
-    std::fill(now.begin(), now.end(), Rail{0, 0});
-    std::fill(before.begin(), before.end(), Rail{0, 0});
-    for (uint32_t j = base; j < end; ++j) {
-      const uint64_t bit = uint64_t(1) << (j - base);
-      const unsigned char* row = vects[j].data();
-      const unsigned char* prevRow = vects[j == 0 ? 0 : j - 1].data();
-      for (uint32_t v = 0; v < VarCount; ++v) {
-        now[v].v |= OneRail(row[v]) & bit;
-        now[v].x |= XRail(row[v]) & bit;
-        before[v].v |= OneRail(prevRow[v]) & bit;
-        before[v].x |= XRail(prevRow[v]) & bit;
-      }
-    }
+    FillBlock(base, end, now, before);
     // Frame 0 is never simulated.
     const uint64_t valid = (end - base == 64 ? kAll : (uint64_t(1) << (end - base)) - 1) & (base == 0 ? ~uint64_t(1) : kAll);
     const BlockGood good{now.data(), before.data()};
-    size_t kept = 0;
     for (uint32_t i : open) {
       const SeqFault& f = list[i];
       uint64_t rv, rx;
       Evaluate(f.graph, good, rv, rx, OneForcing{f.node, f.forced_edge ? kAll : 0});
       const Rail& g = now[first + f.graph];
-      if (~rx & (g.x | (rv ^ g.v)) & valid)
-        harmless[i] = 0;
-      else
-        open[kept++] = i;
+      if (const uint64_t strong = ~rx & (g.x | (rv ^ g.v)) & valid)
+        lastStrong[i] = base + 63 - static_cast<uint32_t>(__builtin_clzll(strong));
     }
-    open.resize(kept);
   }
 }
 
@@ -914,15 +939,15 @@ std::vector<uint32_t> ConeOrder() {
 void SimulateFaultList(const std::vector<SeqFault>& list, std::vector<unsigned char>& detected) {
   detected.assign(list.size(), 0);
   const uint32_t frames = LastObservableFrame();
-  std::vector<unsigned char> harmless;
-  FindHarmlessFaults(list, frames, harmless);
+  std::vector<uint32_t> lastStrong;
+  FindLastStrongFrames(list, frames, lastStrong);
   // One fault of each class with the same faulty machine is simulated.
   std::vector<uint32_t> rep;
   GroupEquivalentFaults(list, rep);
   std::vector<uint32_t> at;  // the faults simulated
   std::vector<uint32_t> slot(list.size(), kNone);
   for (uint32_t i = 0; i < list.size(); ++i)
-    if (rep[i] == i && !harmless[i]) {
+    if (rep[i] == i && lastStrong[i] != 0) {
       slot[i] = static_cast<uint32_t>(at.size());
       at.push_back(i);
     }
@@ -963,7 +988,9 @@ void SimulateFaultList(const std::vector<SeqFault>& list, std::vector<unsigned c
     words.push_back(std::move(w));
   }
   std::vector<unsigned char> got(at.size(), 0);
-  const WordFaults wf{&list, &at, members.data(), start.data(), got.data()};
+  std::vector<uint32_t> strong(at.size());
+  for (uint32_t c = 0; c < at.size(); ++c) strong[c] = lastStrong[at[c]];
+  const WordFaults wf{&list, &at, members.data(), start.data(), got.data(), strong.data()};
   // Every word runs a span of frames before the next one does, so the good
   // machine of those frames is still at hand in the cache; between spans
   // the faults left (when some were dropped) fill fewer words.
@@ -973,7 +1000,6 @@ void SimulateFaultList(const std::vector<SeqFault>& list, std::vector<unsigned c
     const uint32_t to = std::min(frames, from + span - 1);
     for (FaultWord& w : words)
       if (Any(w.active)) RunFaultWord(w, wf, from, to);
-    if (NoDrop) continue;
     size_t live = 0;
     for (const FaultWord& w : words)
       for (uint32_t h = 0; h < kFaultWordLanes / 64; ++h) live += __builtin_popcountll(Half(w.active, h));

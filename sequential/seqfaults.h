@@ -23,7 +23,8 @@ constexpr uint32_t kFaultWordLanes = 128;
 // and, with NoDrop, writes ftable as seq_sim_pat does for each fault.
 // Frames after the last one in which some output's good value is binary
 // are not simulated (nothing is detected there), nor are faults whose
-// faulty machine can be shown never to be more defined than the good one.
+// faulty machine can be shown never to be more defined than the good one,
+// from the first frame or from some later one on.
 void SimulateFaultList(const std::vector<SeqFault>& list, std::vector<unsigned char>& detected);
 
 // Sequence-parallel form, for a generator that tries many sequences of the

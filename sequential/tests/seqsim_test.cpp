@@ -458,6 +458,23 @@ TEST(Seqfaults, UnknownTailsAndManyWordsMatchPlainMethod) {
   }
 }
 
+// Sequences longer than the span of frames each word runs before the next
+// one: the words are packed anew between spans, and faults whose machines
+// have become no more defined than the good one leave them.
+TEST(Seqfaults, SequencesOverManySpansMatchPlainMethod) {
+  std::mt19937 rng(91);
+  for (const char* file : {"seq_s298.agm", "seq_s27.agm", "seq_mix.agm"}) {
+    ReadModel(file);
+    ExpectFastEqualsPlain(rng, 700, 0, false, std::string(file) + " binary");
+    ExpectFastEqualsPlain(rng, 900, 4, false, std::string(file) + " some unknown inputs", 650);
+  }
+  for (int model = 0; model < 6; ++model) {
+    MakeLaneModel(rng, 4, 120, 6);
+    ExpectFastEqualsPlain(rng, 600 + 100 * model, model % 2 ? 0 : 9, false, "model " + std::to_string(model),
+                          model % 3 == 0 ? 500 : UINT32_MAX);
+  }
+}
+
 // What seq_simul leaves for the generator after one sequence.
 struct SequenceResult {
   std::vector<char> marks;
