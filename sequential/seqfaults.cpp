@@ -855,12 +855,16 @@ void FindLastStrongFrames(const std::vector<SeqFault>& list, uint32_t frames, st
   std::vector<Rail> now(VarCount), before(VarCount);
   const uint32_t first = InpCount + ConCount;
   frameStamp += 2;  // no faulty value matches: every read is a good one
-  for (uint32_t base = 0; base <= frames && !open.empty(); base += 64) {
+  // From the last block back: most faults give such a value often, and are
+  // done with in the last block or two.
+  for (uint32_t base = frames / 64 * 64 + 64; base > 0 && !open.empty();) {
+    base -= 64;
     const uint32_t end = std::min(frames + 1, base + 64);
     FillBlock(base, end, now, before);
     // Frame 0 is never simulated.
     const uint64_t valid = (end - base == 64 ? kAll : (uint64_t(1) << (end - base)) - 1) & (base == 0 ? ~uint64_t(1) : kAll);
     const BlockGood good{now.data(), before.data()};
+    size_t kept = 0;
     for (uint32_t i : open) {
       const SeqFault& f = list[i];
       uint64_t rv, rx;
@@ -868,7 +872,10 @@ void FindLastStrongFrames(const std::vector<SeqFault>& list, uint32_t frames, st
       const Rail& g = now[first + f.graph];
       if (const uint64_t strong = ~rx & (g.x | (rv ^ g.v)) & valid)
         lastStrong[i] = base + 63 - static_cast<uint32_t>(__builtin_clzll(strong));
+      else
+        open[kept++] = i;
     }
+    open.resize(kept);
   }
 }
 
