@@ -32,11 +32,31 @@ std::vector<LaneValue> cur, prev;
 uint64_t frameStamp = 0;
 
 // Per slot during an evaluation (see the word-parallel simulator), in one
-// array of three rails each.
-struct Walks {
-  uint64_t p1, p0, alt;
+// array of three rails each: of 64 lanes (T = uint64_t) or of a word.
+template <typename T>
+struct WalkRails {
+  T p1, p0, alt;
 };
+using Walks = WalkRails<uint64_t>;
 std::vector<Walks> walks;
+
+// The walk rule at one node, whose literal is e (unknown where x), between
+// the slots of its successors t1 and t0.
+template <typename T>
+inline void WalkStep(const T& e, const T& x, const WalkRails<T>& t1, const WalkRails<T>& t0, WalkRails<T>& out) {
+  const T up = e | x;     // edge taken with unknown literals at 1
+  const T down = e & ~x;  // edge taken with them at 0
+  out.p1 = (up & t1.p1) | (~up & t0.p1);
+  out.p0 = (down & t1.p0) | (~down & t0.p0);
+  out.alt = (x & (~t0.p0 | t1.alt)) | (~x & ((e & t1.alt) | (~e & t0.alt)));
+}
+
+// The graph's value from the slot of its first node: 1 (rv) or 'x' (rx).
+template <typename T>
+inline void WalkValue(const WalkRails<T>& top, T& rv, T& rx) {
+  rv = top.p1 & ~top.alt;
+  rx = top.p1 & top.alt;
+}
 
 // Graphs due in this frame, in index order; graphs due in the next one.
 std::vector<uint64_t> due;
@@ -138,17 +158,9 @@ void Evaluate(uint32_t k, const Good& good, uint64_t& rv, uint64_t& rx, const Fo
     }
     uint64_t e = v ^ -static_cast<uint64_t>(w.inv);
     forcing.Apply(beg + i, e, x);
-    const Walks& t1 = wk[w.s1];
-    const Walks& t0 = wk[w.s0];
-    const uint64_t up = e | x;     // edge taken with unknown literals at 1
-    const uint64_t down = e & ~x;  // edge taken with them at 0
-    Walks& out = wk[i + 2];
-    out.p1 = (up & t1.p1) | (~up & t0.p1);
-    out.p0 = (down & t1.p0) | (~down & t0.p0);
-    out.alt = (x & (~t0.p0 | t1.alt)) | (~x & ((e & t1.alt) | (~e & t0.alt)));
+    WalkStep(e, x, wk[w.s1], wk[w.s0], wk[i + 2]);
   }
-  rv = wk[2].p1 & ~wk[2].alt;
-  rx = wk[2].p1 & wk[2].alt;
+  WalkValue(wk[2], rv, rx);
 }
 
 // Frames 1 .. vcount-1 of the faulty machines in the lanes of `active`,
@@ -539,9 +551,7 @@ struct Delta {
 };
 std::vector<Delta> dcur, dprev;
 std::vector<uint32_t> writtenCur, writtenPrev;
-struct WordWalks {
-  Lanes p1, p0, alt;
-};
+using WordWalks = WalkRails<Lanes>;
 std::vector<WordWalks> wwalks;
 // Per node: the index in wforced of the lanes whose fault sits there and
 // the edges they force (set in those lanes only); entry 0 forces nothing.
@@ -567,17 +577,9 @@ void EvaluateLanes(uint32_t k, const unsigned char* prevRow, const unsigned char
     const WordForcing& fc = forcings[forced[i]];
     const Lanes e = ((Fill(OneRail(b) ^ -static_cast<uint64_t>(w.inv)) ^ d.v) & ~fc.mask) | fc.edge;
     const Lanes x = (Fill(XRail(b)) ^ d.x) & ~fc.mask;
-    const WordWalks& t1 = wk[w.s1];
-    const WordWalks& t0 = wk[w.s0];
-    const Lanes up = e | x;
-    const Lanes down = e & ~x;
-    WordWalks& out = wk[i + 2];
-    out.p1 = (up & t1.p1) | (~up & t0.p1);
-    out.p0 = (down & t1.p0) | (~down & t0.p0);
-    out.alt = (x & (~t0.p0 | t1.alt)) | (~x & ((e & t1.alt) | (~e & t0.alt)));
+    WalkStep(e, x, wk[w.s1], wk[w.s0], wk[i + 2]);
   }
-  rv = wk[2].p1 & ~wk[2].alt;
-  rx = wk[2].p1 & wk[2].alt;
+  WalkValue(wk[2], rv, rx);
 }
 
 // A word of faults between runs over spans of frames: the simulated faults
